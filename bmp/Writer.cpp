@@ -1,0 +1,159 @@
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+
+#include "BMPImage.h"
+#include "Headers.h"
+#include "Limits.h"
+#include "PaletteIndexCache.h"
+#include "RowCodec.h"
+#include "RowSize.h"
+
+namespace {
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
+
+constexpr int32_t DefaultPelsPerMeter = 3780;  // 96 dots per inch
+constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int32_t MaxBlockRows = 64;
+
+int32_t BlockRows(int32_t width) {
+    return int32_t(std::max<int64_t>(1, std::min<int64_t>(MaxBlockRows, BlockBytes / (4 * int64_t{width}))));
+}
+
+// Little-endian fields, one at a time, each with its own width.
+uint8_t* PutU16(uint8_t* out, uint32_t value) {
+    out[0] = uint8_t(value);
+    out[1] = uint8_t(value >> 8);
+    return out + 2;
+}
+
+uint8_t* PutU32(uint8_t* out, uint32_t value) {
+    for (int i = 0; i < 4; ++i) out[i] = uint8_t(value >> (8 * i));
+    return out + 4;
+}
+
+uint8_t* PutFileHeader(uint8_t* out, const FileHeader& header) {
+    out = PutU16(out, header.bfType);
+    out = PutU32(out, header.bfSize);
+    out = PutU16(out, header.bfReserved1);
+    out = PutU16(out, header.bfReserved2);
+    return PutU32(out, header.bfOffBits);
+}
+
+uint8_t* PutInfoHeader(uint8_t* out, const InfoHeader& info) {
+    out = PutU32(out, info.biSize);
+    out = PutU32(out, uint32_t(info.biWidth));
+    out = PutU32(out, uint32_t(info.biHeight));
+    out = PutU16(out, info.biPlanes);
+    out = PutU16(out, info.biBitCount);
+    out = PutU32(out, info.biCompression);
+    out = PutU32(out, info.biSizeImage);
+    out = PutU32(out, uint32_t(info.biXPelsPerMeter));
+    out = PutU32(out, uint32_t(info.biYPelsPerMeter));
+    out = PutU32(out, info.biClrUsed);
+    return PutU32(out, info.biClrImportant);
+}
+
+int64_t PaletteBytes(int32_t depth) {
+    if (depth <= 8) return 4 * int64_t{IntegerPower(2, depth)};
+    return depth == 16 ? 12 : 0;
+}
+}  // namespace
+
+bool BMPImage::SaveFile(const char* path) {
+    lastWriteError = Save(path);
+    return lastWriteError == WriteError::None;
+}
+
+WriteError BMPImage::Save(const char* path) {
+    lastSystemError = 0;
+    if (path == nullptr) return WriteError::OpenFailed;
+    const int32_t depth = bitDepth;
+    if (depth != 1 && depth != 4 && depth != 8 && depth != 16 && depth != 24 && depth != 32)
+        return WriteError::UnsupportedDepth;
+    if (int64_t{depth} * width > Limits::MaxRowBits) return WriteError::TooLarge;
+    const int64_t rowSize = RowSize(depth, width);
+    const int64_t imageBytes = rowSize * height;
+    const int64_t paletteBytes = PaletteBytes(depth);
+    if (HeadersSize + paletteBytes + imageBytes > int64_t(Limits::MaxFileBytes)) return WriteError::TooLarge;
+
+    // Everything that can fail for want of memory is had before the file exists.
+    const int32_t blockRows = BlockRows(width);
+    std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]());
+    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
+    std::unique_ptr<ColorQuad[]> standardPalette;
+    if (depth <= 8 && !palette) standardPalette.reset(new (std::nothrow) ColorQuad[IntegerPower(2, depth)]);
+    if (!io || !block || (depth <= 8 && !palette && !standardPalette)) return WriteError::OutOfMemory;
+
+    FileHandle file(std::fopen(path, "wb"));
+    if (!file) {
+        lastSystemError = errno;
+        return WriteError::OpenFailed;
+    }
+    if (standardPalette) {
+        palette = std::move(standardPalette);  // the image keeps the palette it was written with
+        FillStandardPalette();
+    }
+
+    FileHeader fileHeader;
+    fileHeader.bfSize = uint32_t(HeadersSize + paletteBytes + imageBytes);
+    fileHeader.bfOffBits = uint32_t(HeadersSize + paletteBytes);
+    InfoHeader info;
+    info.biSize = InfoHeaderSize;
+    info.biWidth = width;
+    info.biHeight = height;
+    info.biPlanes = 1;
+    info.biBitCount = uint16_t(depth);
+    info.biCompression = depth == 16 ? BI_BITFIELDS : BI_RGB;
+    info.biSizeImage = uint32_t(imageBytes);
+    info.biXPelsPerMeter = xPelsPerMeter != 0 ? xPelsPerMeter : DefaultPelsPerMeter;
+    info.biYPelsPerMeter = yPelsPerMeter != 0 ? yPelsPerMeter : DefaultPelsPerMeter;
+    info.biClrUsed = 0;
+    info.biClrImportant = 0;
+
+    uint8_t head[HeadersSize + 256 * 4];
+    uint8_t* end = PutInfoHeader(PutFileHeader(head, fileHeader), info);
+    if (depth <= 8) {
+        std::memcpy(end, palette.get(), size_t(paletteBytes));  // entries are stored as their four bytes
+        end += paletteBytes;
+    } else if (depth == 16) {
+        for (uint32_t mask : {0xF800u, 0x07E0u, 0x001Fu}) end = PutU32(end, mask);
+    }
+    bool written = std::fwrite(head, 1, size_t(end - head), file.get()) == size_t(end - head);
+
+    PaletteIndexCache indices(*this);
+    for (int32_t y = height - 1; written && y >= 0;) {
+        const int32_t rows = std::min(blockRows, y + 1);
+        CopyRowsOut(y, rows, block.get());
+        for (int32_t i = 0; i < rows; ++i) {
+            const ColorQuad* row = block.get() + size_t(i) * size_t(width);
+            uint8_t* out = io.get() + size_t(i) * size_t(rowSize);
+            switch (depth) {
+            case 1: PackRow1(row, width, indices, out); break;
+            case 4: PackRow4(row, width, indices, out); break;
+            case 8: PackRow8(row, width, indices, out); break;
+            case 16: PackRow16(row, width, out); break;
+            case 24: PackRow24(row, width, out); break;
+            default: PackRow32(row, width, out); break;
+            }
+        }
+        const size_t bytes = size_t(rowSize) * size_t(rows);
+        written = std::fwrite(io.get(), 1, bytes, file.get()) == bytes;
+        y -= rows;
+    }
+    if (!written) {
+        lastSystemError = errno;
+        return WriteError::WriteFailed;
+    }
+    if (std::fclose(file.release()) != 0) {
+        lastSystemError = errno;
+        return WriteError::CloseFailed;
+    }
+    return WriteError::None;
+}
