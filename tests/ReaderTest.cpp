@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <initializer_list>
 #include <memory>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -15,6 +17,7 @@
 
 #include "BMPImage.h"
 #include "Errors.h"
+#include "ReadExact.h"
 #include "TestSupport.h"
 
 namespace {
@@ -115,6 +118,12 @@ std::string NameOf(const testing::TestParamInfo<Case>& info) {
     return info.param.name;
 }
 
+// Test output names a case rather than dumping its bytes.
+template <typename Case>
+void PrintCase(const Case& c, std::ostream* out) {
+    *out << c.name;
+}
+
 bool LoadBytes(BMPImage& image, const std::vector<uint8_t>& bytes) {
     TempFile file(bytes);
     return image.LoadFile(file.Path());
@@ -156,6 +165,8 @@ void ExpectReset(const BMPImage& image) {
     EXPECT_TRUE(SameQuads(PaletteOf(image), {Black, White}));
     EXPECT_EQ(image.PixelAt(0, 0), White);
 }
+
+void PrintTo(const RefusalCase& c, std::ostream* out) { PrintCase(c, out); }
 
 class Refusal : public testing::TestWithParam<RefusalCase> {};
 
@@ -240,6 +251,16 @@ TEST(ReaderOpen, MissingFileAndNullPathResetTheImageButKeepItsResolution) {
     }
 }
 
+TEST(ReaderOpen, AFolderOpensButCannotBeReadAndResetsTheImage) {
+    TempDir dir;
+    BMPImage image;
+    Prepare(image);
+    EXPECT_FALSE(image.LoadFile(dir.Path().c_str()));
+    EXPECT_EQ(image.LastReadError(), ReadError::ReadFailed);
+    ExpectReset(image);
+    EXPECT_EQ(image.xPelsPerMeter, 111);
+}
+
 TEST(ReaderOpen, ALoadAfterARefusalClearsTheReason) {
     BMPImage image;
     EXPECT_FALSE(LoadBytes(image, Valid24().BitCount(2).Build()));
@@ -280,6 +301,8 @@ struct LoadCase {
     std::vector<ColorQuad> pixels;
     std::vector<ColorQuad> palette;  // empty: not checked
 };
+
+void PrintTo(const LoadCase& c, std::ostream* out) { PrintCase(c, out); }
 
 class Load : public testing::TestWithParam<LoadCase> {};
 
@@ -481,6 +504,8 @@ struct RowCase {
     std::vector<ColorQuad> pixels;
 };
 
+void PrintTo(const RowCase& c, std::ostream* out) { PrintCase(c, out); }
+
 class DecodeRow : public testing::TestWithParam<RowCase> {};
 
 TEST_P(DecodeRow, NeedsAWholeRowAndWritesOnlyItsRow) {
@@ -512,6 +537,20 @@ const RowCase RowCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Reader, DecodeRow, testing::ValuesIn(RowCases),
                          NameOf<RowCase>);
+
+// Whole items only, and nothing more once the end of the file has been met.
+TEST(ReadExactTest, CountsWholeItemsAndStopsAtTheEnd) {
+    TempFile file({1, 2, 3, 4, 5, 6, 7});
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> stream(std::fopen(file.Path(), "rb"), &std::fclose);
+    ASSERT_TRUE(stream);
+    uint8_t buffer[8] = {};
+    EXPECT_TRUE(ReadExact(buffer, 2, 1, stream.get()));
+    EXPECT_EQ(buffer[1], 2);
+    EXPECT_TRUE(ReadExact(buffer, 1, 0, stream.get()));
+    EXPECT_FALSE(ReadExact(buffer, 2, 3, stream.get()));  // five bytes left: two whole items
+    EXPECT_EQ(buffer[3], 6);
+    EXPECT_FALSE(ReadExact(buffer, 1, 1, stream.get()));
+}
 
 // ---------------------------------------------------------------------------
 // Memory: a child process with a capped address space shows what the reader
