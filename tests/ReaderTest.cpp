@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <initializer_list>
 #include <memory>
@@ -237,6 +238,28 @@ const RefusalCase RefusalCases[] = {
 
 INSTANTIATE_TEST_SUITE_P(Reader, Refusal, testing::ValuesIn(RefusalCases),
                          NameOf<RefusalCase>);
+
+#if defined(__linux__)
+size_t OpenDescriptors() {
+    size_t count = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        (void)entry;
+        ++count;
+    }
+    return count;
+}
+
+TEST(ReaderOpen, EveryRefusalAndLoadClosesTheFile) {
+    const size_t before = OpenDescriptors();
+    for (const RefusalCase& c : RefusalCases) {
+        BMPImage image;
+        LoadBytes(image, c.file);
+    }
+    BMPImage image;
+    EXPECT_TRUE(LoadBytes(image, Valid24().Build()));
+    EXPECT_EQ(OpenDescriptors(), before);
+}
+#endif
 
 TEST(ReaderOpen, MissingFileAndNullPathResetTheImageButKeepItsResolution) {
     TempDir dir;
