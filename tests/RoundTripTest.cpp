@@ -131,7 +131,8 @@ TEST_P(CorpusRoundTrip, SavesReloadsAndSavesTheSameBytes) {
 INSTANTIATE_TEST_SUITE_P(Files, CorpusRoundTrip, ::testing::ValuesIn(LoadableFiles()),
                          [](const ::testing::TestParamInfo<std::string>& testCase) {
                              std::string name;
-                             for (char ch : testCase.param) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             for (char ch : testCase.param)
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return name;
                          });
 }  // namespace
