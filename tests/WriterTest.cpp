@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -446,6 +448,15 @@ INSTANTIATE_TEST_SUITE_P(Values, WriterSizes,
                                            SizeCase{16, 4, 5, 106, 66, 40}, SizeCase{24, 1, 7, 82, 54, 28}),
                          DepthAndSize<SizeCase>);
 
+TEST(WriterSizesOnDisk, ALongerFileIsReplacedWhole) {
+    TempDir dir;
+    const std::string path = dir.File("out.bmp");
+    WriteBytes(path, std::vector<uint8_t>(5000, 0xEE));
+    BMPImage image = MakeImage(24, 2, 2, [](int32_t, int32_t) { return White; });
+    ASSERT_TRUE(image.SaveFile(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).size(), 70u);
+}
+
 // ---------------------------------------------------------------------------
 // The palette search is cached; the cache must never change an answer.
 
@@ -529,6 +540,33 @@ TEST(WriterFailure, MissingDirectoryCreatesNothing) {
     EXPECT_FALSE(FileExists(dir.File("missing")));
     EXPECT_EQ(image.palette, nullptr);
 }
+
+// Paths that cannot be opened for writing, below a folder holding a regular
+// file "file" and a folder "folder"; the empty path on its own.
+class UnopenablePath : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnopenablePath, IsRefusedAndLeavesEverythingAsItWas) {
+    TempDir dir;
+    WriteBytes(dir.File("file"), {7});
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("folder")));
+    BMPImage image = MakeImage(4, 3, 3, [](int32_t, int32_t) { return White; });
+    const std::string path = GetParam().empty() ? std::string() : dir.File(GetParam());
+    EXPECT_FALSE(image.SaveFile(path.c_str()));
+    EXPECT_EQ(image.LastWriteError(), WriteError::OpenFailed);
+    EXPECT_EQ(ReadBytes(dir.File("file")), std::vector<uint8_t>{7});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("folder")));
+    EXPECT_FALSE(FileExists(dir.File("missing")));
+}
+
+std::string PathName(const ::testing::TestParamInfo<std::string>& test) {
+    if (test.param.empty()) return "Empty";
+    std::string name;
+    for (char ch : test.param) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UnopenablePath, ::testing::Values("missing/out.bmp", "folder", "file/out.bmp", ""),
+                         PathName);
 
 TEST(WriterFailure, SuccessClearsTheLastError) {
     BMPImage image = MakeImage(24, 2, 2, [](int32_t, int32_t) { return White; });
