@@ -196,3 +196,27 @@ TEST(Cli, HelpAndVersion) {
     EXPECT_EQ(std::string(VELMORA_VERSION), "1.0.0.1");
 }
 }  // namespace
+
+namespace {
+// Runs bmpframe under `script`, so that its stderr is a terminal.
+ToolRun BmpframeOnATerminal(const TempDir& dir, const std::string& arguments) {
+    const std::string command = "cd '" + dir.Path() + "' && script -qec \"'" VELMORA_BMPFRAME "' " + arguments +
+                                "\" /dev/null >'" + dir.File(".terminal") + "' 2>&1";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".terminal")), ""};
+}
+
+TEST(Cli, DrawsAProgressBarOnlyOnATerminalAndNotWhenQuiet) {
+    if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no 'script' to make a terminal";
+    TempDir dir;
+    WriteBytes(dir.File("a.bmp"), Sample(4, 4));
+    WriteBytes(dir.File("b.bmp"), Sample(5, 3));
+    const ToolRun shown = BmpframeOnATerminal(dir, "-j 1 -o out a.bmp b.bmp");
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("] 2/2"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("framed 2 of 2 files"), std::string::npos) << shown.out;
+    const ToolRun quiet = BmpframeOnATerminal(dir, "--quiet -o out2 a.bmp b.bmp");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
+}
+}  // namespace
