@@ -11,13 +11,18 @@ step "clang build (warnings are errors)"
 cmake --preset clang
 cmake --build --preset clang -j2
 
+# The sources this platform compiles (the Windows-only ones are not in the
+# compile commands and would not parse here).
 sources=()
 for dir in bmp frame cli; do
-  [ -d "$dir" ] && while IFS= read -r file; do sources+=("$file"); done < <(find "$dir" -name '*.cpp' | sort)
+  [ -d "$dir" ] || continue
+  while IFS= read -r file; do
+    grep -q "\"file\": \"$PWD/$file\"" build/clang/compile_commands.json && sources+=("$file")
+  done < <(find "$dir" -name '*.cpp' | sort)
 done
 
 step "clang-tidy"
-printf '%s\n' "${sources[@]}" | xargs -P 2 -n 4 clang-tidy -p build/clang --quiet
+printf '%s\n' "${sources[@]}" | xargs -P 2 -n 4 clang-tidy -p build/clang --quiet 2>&1 | { grep -v "warnings generated" || true; }
 
 step "cppcheck"
 includes=()
