@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <unordered_map>
 #include <vector>
 
 #include "BMPImage.h"
@@ -164,11 +165,18 @@ void SaveAndLoad(BMPImage& image) {
     BMPImage again;
     Require(again.LoadFile(path.c_str()), "a saved image loads");
     Require(again.Width() == image.Width() && again.Height() == image.Height(), "save and load keep the size");
+    std::unordered_map<uint32_t, ColorQuad> nearest;  // a palette search per pixel would dominate the run
     for (int32_t x = 0; x < image.Width(); ++x)
         for (int32_t y = 0; y < image.Height(); ++y) {
             const ColorQuad pixel = image.PixelAt(x, y);
             ColorQuad expected = pixel;
-            if (IsPaletted(image.bitDepth)) expected = image.PaletteColor(image.NearestPaletteIndex(pixel));
+            if (IsPaletted(image.bitDepth)) {
+                const uint32_t key = uint32_t{pixel.blue} | uint32_t{pixel.green} << 8 | uint32_t{pixel.red} << 16;
+                auto known = nearest.find(key);
+                if (known == nearest.end())
+                    known = nearest.emplace(key, image.PaletteColor(image.NearestPaletteIndex(pixel))).first;
+                expected = known->second;
+            }
             if (image.bitDepth == 16) expected = Without16BitLowBits(pixel);
             if (image.bitDepth == 24) expected.alpha = 0;
             Require(again.PixelAt(x, y) == expected, "save and load keep what the depth holds");
