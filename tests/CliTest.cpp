@@ -128,6 +128,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, CliFailure, ::testing::Values(
     FailureCase{"HeaderCutShort", "short.bmp out.bmp", 1, "bmpframe: short.bmp: the file ends inside its headers\n", ""},
     FailureCase{"UnwritableOutput", "good.bmp nodir/out.bmp", 3,
                 "bmpframe: cannot write nodir/out.bmp: cannot create the file (No such file or directory)\n", ""},
+    FailureCase{"FullDisk", "good.bmp /dev/full", 3, "(No space left on device)\n", ""},
     FailureCase{"BatchGoesOnAfterABadInput", "-o out text.bmp good.bmp missing.bmp", 1,
                 "bmpframe: missing.bmp: cannot open the file", "out/good.bmp"},
     FailureCase{"BatchRefusesItsInputs", "-o . good.bmp", 3,
