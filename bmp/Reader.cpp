@@ -26,7 +26,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Rows move between the file and the columns this many at a time (at most),
 // through one I/O buffer and one row-major block of pixels.
-constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
 int32_t BlockRows(int32_t width) {
