@@ -26,7 +26,7 @@ using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Rows move between the file and the columns this many at a time (at most),
 // through one I/O buffer and one row-major block of pixels.
-constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
 int32_t BlockRows(int32_t width) {
@@ -196,7 +196,9 @@ ReadError BMPImage::Load(const char* path) {
     const int32_t blockRows = BlockRows(width);
     const int64_t rowSize = RowSize(depth, width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]);
-    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]());
+    // Not cleared here: a row is set when it arrives, and a tiny file that
+    // declares one huge row must not pay for touching it.
+    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
     if (!io || !block) {
         Reset();
         return ReadError::OutOfMemory;
@@ -235,7 +237,10 @@ ReadError BMPImage::Load(const char* path) {
                 case 1: UnpackRow1(in, width, table.data(), row); break;
                 case 4: UnpackRow4(in, width, table.data(), row); break;
                 case 8: UnpackRow8(in, width, table.data(), row); break;
-                case 24: UnpackRow24(in, width, row); break;
+                case 24:
+                    std::fill_n(row, size_t(width), ColorQuad{0, 0, 0, 0});  // 24-bit pixels have alpha 0
+                    UnpackRow24(in, width, row);
+                    break;
                 default: UnpackRow32(in, width, row); break;
                 }
             }

@@ -19,7 +19,7 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int32_t DefaultPelsPerMeter = 3780;  // 96 dots per inch
-constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
 int32_t BlockRows(int32_t width) {
