@@ -208,7 +208,7 @@ TEST(Cli, HelpAndVersion) {
 namespace {
 // Runs bmpframe under `script`, so that its stderr is a terminal.
 ToolRun BmpframeOnATerminal(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.Path() + "' && script -qec \"'" VELMORA_BMPFRAME "' " + arguments +
+    const std::string command = "cd '" + dir.Path() + "' && script -qec \"" + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
                                 "\" /dev/null >'" + dir.File(".terminal") + "' 2>&1";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".terminal")), ""};
