@@ -109,8 +109,10 @@ void UnpackRows(ColorQuad* const* columns, int32_t depth, int32_t width, int32_t
         case 4: UnpackRow4(in + x0 / 2, n, table, tile); break;
         case 8: UnpackRow8(in + x0, n, table, tile); break;
         case 24:
-            std::fill_n(tile, n, ColorQuad{0, 0, 0, 0});  // 24-bit pixels have alpha 0
-            UnpackRow24(in + 3 * size_t(x0), n, tile);
+            for (int32_t k = 0; k < n; ++k) {
+                const uint8_t* p = in + 3 * size_t(x0 + k);
+                tile[k] = ColorQuad{p[0], p[1], p[2], 0};  // 24-bit pixels have alpha 0
+            }
             break;
         default: UnpackRow32(in + 4 * size_t(x0), n, tile); break;
         }
