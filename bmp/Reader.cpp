@@ -213,7 +213,7 @@ ReadError BMPImage::Load(const char* path) {
         uint8_t raw[256 * 4];
         const size_t whole = input.Read(raw, size_t(count) * 4) / 4;  // a cut entry keeps its colour
         std::memcpy(palette.get(), raw, whole * 4);
-        for (int64_t i = count; i < entries; ++i) palette[i] = WhiteTransparent;
+        for (int64_t i = count; i < entries; ++i) palette[size_t(i)] = WhiteTransparent;  // at most 256 entries
     }
     Masks masks;
     if (depth == 16 && compression == BI_BITFIELDS) {

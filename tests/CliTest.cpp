@@ -21,9 +21,16 @@ std::string Text(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A cross build's bmpframe runs through the emulator the tests run under.
+#if defined(VELMORA_EMULATOR)
+constexpr const char* Launcher = VELMORA_EMULATOR " ";
+#else
+constexpr const char* Launcher = "";
+#endif
+
 // Runs bmpframe with `arguments` (already quoted for the shell) in `dir`.
 ToolRun Bmpframe(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.Path() + "' && '" VELMORA_BMPFRAME "' " + arguments +
+    const std::string command = "cd '" + dir.Path() + "' && " + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
                                 " >'" + dir.File(".stdout") + "' 2>'" + dir.File(".stderr") + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".stdout")), Text(dir.File(".stderr"))};
