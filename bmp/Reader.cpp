@@ -21,7 +21,7 @@ bool ReadExact(void* buffer, int32_t itemSize, int32_t itemCount, std::FILE* str
 
 namespace {
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }  // a file only read loses nothing
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
@@ -219,8 +219,8 @@ ReadError BMPImage::Load(const char* path) {
     if (depth == 16 && compression == BI_BITFIELDS) {
         uint8_t raw[12];
         const size_t got = input.Read(raw, sizeof raw);
-        for (int i = 0; i < 3; ++i)
-            if (got >= size_t(4 * i + 2)) masks.mask[i] = uint16_t(raw[4 * i] | raw[4 * i + 1] << 8);
+        for (size_t i = 0; i < 3; ++i)
+            if (got >= 4 * i + 2) masks.mask[i] = uint16_t(raw[4 * i] | raw[4 * i + 1] << 8);
     }
     for (int i = 0; i < 3; ++i) masks.shift[i] = MaskShift(masks.mask[i]);
     input.SkipTo(offBits);

@@ -15,7 +15,7 @@
 
 namespace {
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }  // only after a failure already reported
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
