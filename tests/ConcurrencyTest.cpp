@@ -9,14 +9,12 @@
 #include <thread>
 #include <vector>
 
+#include "ExportSupport.h"
 #include "TestSupport.h"
-#include "VelmoraBMPFilterFrame.h"
 
 namespace {
 constexpr int32_t Threads = 8;
 constexpr int32_t CallsPerThread = 50;
-
-std::wstring Wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
 
 // Rows of arbitrary bytes: every byte pattern is a valid row at every depth.
 std::vector<uint8_t> PatternRows(uint16_t depth, int32_t width, int32_t height, uint32_t seed) {
@@ -60,7 +58,7 @@ protected:
             inputs.push_back(dir.File("in" + std::to_string(i) + ".bmp"));
             WriteBytes(inputs.back(), Input(Shapes[i].depth, Shapes[i].width, Shapes[i].height, uint32_t(i)));
             const std::string serial = dir.File("serial" + std::to_string(i) + ".bmp");
-            ASSERT_EQ(BMPFFrame(Wide(inputs.back()).c_str(), Wide(serial).c_str()), 999);
+            ASSERT_EQ(LoadedBMPFFrame()(Wide(inputs.back()).c_str(), Wide(serial).c_str()), 999);
             expected.push_back(ReadBytes(serial));
         }
     }
@@ -77,13 +75,14 @@ protected:
 // Threads start on different inputs and walk through all of them, so the
 // same input is read by several threads at once, each to its own output.
 TEST_F(Concurrency, ParallelCallsWriteWhatASerialRunWrites) {
+    const FrameFunction frame = LoadedBMPFFrame();
     std::vector<std::vector<int32_t>> results(Threads, std::vector<int32_t>(CallsPerThread));
     std::vector<std::thread> workers;
     for (int32_t t = 0; t < Threads; ++t)
         workers.emplace_back([&, t] {
             for (int32_t c = 0; c < CallsPerThread; ++c)
-                results[size_t(t)][size_t(c)] = BMPFFrame(Wide(inputs[size_t((t + c) % InputCount)]).c_str(),
-                                                          Wide(Output(t, c)).c_str());
+                results[size_t(t)][size_t(c)] = frame(Wide(inputs[size_t((t + c) % InputCount)]).c_str(),
+                                                      Wide(Output(t, c)).c_str());
         });
     for (std::thread& worker : workers) worker.join();
 
@@ -97,6 +96,7 @@ TEST_F(Concurrency, ParallelCallsWriteWhatASerialRunWrites) {
 
 // Failed loads on some threads do not disturb the good calls on others.
 TEST_F(Concurrency, FailingCallsBesideGoodOnesChangeNothing) {
+    const FrameFunction frame = LoadedBMPFFrame();
     WriteBytes(dir.File("bad.bmp"), BmpBuilder().BitCount(2).Build());
     std::vector<std::thread> workers;
     std::vector<int32_t> failures(Threads, 0);
@@ -106,7 +106,7 @@ TEST_F(Concurrency, FailingCallsBesideGoodOnesChangeNothing) {
                 const bool bad = (t + c) % 2 == 0;
                 const std::string input = bad ? dir.File(c % 4 == 0 ? "missing.bmp" : "bad.bmp")
                                               : inputs[size_t(t % InputCount)];
-                const int32_t result = BMPFFrame(Wide(input).c_str(), Wide(Output(t, c)).c_str());
+                const int32_t result = frame(Wide(input).c_str(), Wide(Output(t, c)).c_str());
                 if (result != (bad ? 1 : 999)) ++failures[size_t(t)];
             }
         });

@@ -10,8 +10,8 @@
 
 #include "BMPImage.h"
 #include "CircularFrame.h"
+#include "ExportSupport.h"
 #include "TestSupport.h"
-#include "VelmoraBMPFilterFrame.h"
 
 namespace fs = std::filesystem;
 
@@ -47,7 +47,7 @@ void Replay(const std::string& file, const TempDir& dir) {
             EXPECT_EQ(image.Width(), 1);
             EXPECT_EQ(image.Height(), 1);
         }
-        EXPECT_EQ(BMPFFrame(std::wstring(file.begin(), file.end()).c_str(), nullptr), 1);
+        EXPECT_EQ(LoadedBMPFFrame()(Wide(file).c_str(), nullptr), 1);
         return;
     }
     ApplyCircularFrame(image);
@@ -62,9 +62,7 @@ void Replay(const std::string& file, const TempDir& dir) {
     for (int32_t x = 0; x < image.Width(); ++x)
         for (int32_t y = 0; y < image.Height(); ++y) wrong += again.PixelAt(x, y) != AfterSave(image, image.PixelAt(x, y));
     EXPECT_EQ(wrong, 0) << "pixels that did not survive their own save";
-    EXPECT_EQ(BMPFFrame(std::wstring(file.begin(), file.end()).c_str(),
-                        std::wstring(output.begin(), output.end()).c_str()),
-              999);
+    EXPECT_EQ(LoadedBMPFFrame()(Wide(file).c_str(), Wide(output).c_str()), 999);
 }
 }  // namespace
 
