@@ -21,9 +21,16 @@ std::string Text(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A cross build's bmpframe runs through the emulator the tests run under.
+#if defined(VELMORA_EMULATOR)
+constexpr const char* Launcher = VELMORA_EMULATOR " ";
+#else
+constexpr const char* Launcher = "";
+#endif
+
 // Runs bmpframe with `arguments` (already quoted for the shell) in `dir`.
 ToolRun Bmpframe(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.Path() + "' && '" VELMORA_BMPFRAME "' " + arguments +
+    const std::string command = "cd '" + dir.Path() + "' && " + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
                                 " >'" + dir.File(".stdout") + "' 2>'" + dir.File(".stderr") + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".stdout")), Text(dir.File(".stderr"))};
@@ -128,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, CliFailure, ::testing::Values(
     FailureCase{"HeaderCutShort", "short.bmp out.bmp", 1, "bmpframe: short.bmp: the file ends inside its headers\n", ""},
     FailureCase{"UnwritableOutput", "good.bmp nodir/out.bmp", 3,
                 "bmpframe: cannot write nodir/out.bmp: cannot create the file (No such file or directory)\n", ""},
+    FailureCase{"FullDisk", "good.bmp /dev/full", 3, "(No space left on device)\n", ""},
     FailureCase{"BatchGoesOnAfterABadInput", "-o out text.bmp good.bmp missing.bmp", 1,
                 "bmpframe: missing.bmp: cannot open the file", "out/good.bmp"},
     FailureCase{"BatchRefusesItsInputs", "-o . good.bmp", 3,
@@ -200,7 +208,7 @@ TEST(Cli, HelpAndVersion) {
 namespace {
 // Runs bmpframe under `script`, so that its stderr is a terminal.
 ToolRun BmpframeOnATerminal(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.Path() + "' && script -qec \"'" VELMORA_BMPFRAME "' " + arguments +
+    const std::string command = "cd '" + dir.Path() + "' && script -qec \"" + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
                                 "\" /dev/null >'" + dir.File(".terminal") + "' 2>&1";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".terminal")), ""};

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 
 #include "NarrowPath.h"
@@ -13,6 +14,8 @@ struct Conversion {
     const wchar_t* path;
     std::string expected;
 };
+
+void PrintTo(const Conversion& conversion, std::ostream* out) { *out << conversion.name; }
 
 // The buffer has two bytes per UTF-16 unit, terminator included. UTF-8 needs
 // three for most non-Latin characters, so a short path of them does not fit:

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -58,6 +59,10 @@ struct StringValue {
     const wchar_t* name;
     const wchar_t* expected;
 };
+
+void PrintTo(const StringValue& value, std::ostream* out) {
+    for (const wchar_t* c = value.name; *c != 0; ++c) *out << char(*c);
+}
 
 class VersionStringTest : public VersionResourceTest, public ::testing::WithParamInterface<StringValue> {};
 
