@@ -108,7 +108,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     BMPImage image;
     MakeBefore(image);
-    if (!image.LoadFile(input.c_str())) {
+    const bool loaded = image.LoadFile(input.c_str());
+    std::remove(input.c_str());  // the file is closed again once LoadFile returns
+    if (!loaded) {
         const bool foreign = size >= 2 && (data[0] != 'B' || data[1] != 'M');
         Require(foreign == (image.LastReadError() == ReadError::NotBmp), "only a foreign signature is NotBmp");
         if (foreign)
@@ -121,7 +123,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ApplyCircularFrame(image);
     Require(image.SaveFile(output.c_str()), "a loaded image saves");
     CheckReload(image, output.c_str());
-    std::remove(input.c_str());
     std::remove(output.c_str());
     return 0;
 }
