@@ -7,7 +7,9 @@
 
 // Remembers NearestPaletteIndex per colour. The answer depends only on blue,
 // green and red, and the pixels of a paletted image are nearly all palette
-// colours, so a small direct-mapped table answers almost every pixel.
+// colours, so a small table answers almost every pixel. Colours are never
+// evicted: with a direct-mapped table two palette colours that share a slot
+// pushed each other out on every pixel, and each miss scans the palette.
 class PaletteIndexCache {
 public:
     explicit PaletteIndexCache(const BMPImage& source) : image(source) {}
@@ -15,25 +17,40 @@ public:
     uint8_t IndexOf(ColorQuad colour) {
         const uint32_t key = uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
         if (key == lastKey) return lastIndex;
-        Slot& slot = slots[(key * 2654435761u) >> (32 - SlotBits)];
-        if (slot.tag != key + 1) {
-            slot.tag = key + 1;
-            slot.index = image.NearestPaletteIndex(colour);
+        uint32_t position = (key * 2654435761u) >> (32 - SlotBits);
+        for (;;) {
+            Slot& slot = slots[position];
+            if (slot.tag == key + 1) {
+                lastIndex = slot.index;
+                break;
+            }
+            if (slot.tag == 0) {
+                lastIndex = image.NearestPaletteIndex(colour);
+                if (used < MaxUsed) {  // a full table still answers, uncached
+                    slot.tag = key + 1;
+                    slot.index = lastIndex;
+                    ++used;
+                }
+                break;
+            }
+            position = (position + 1) & (SlotCount - 1);
         }
         lastKey = key;
-        lastIndex = slot.index;
         return lastIndex;
     }
 
 private:
-    static constexpr int SlotBits = 10;
+    static constexpr int SlotBits = 12;
+    static constexpr uint32_t SlotCount = uint32_t{1} << SlotBits;
+    static constexpr uint32_t MaxUsed = SlotCount / 4 * 3;  // keeps probe runs short
     struct Slot {
         uint32_t tag = 0;  // colour + 1, so that 0 marks an empty slot
         uint8_t index = 0;
     };
 
     const BMPImage& image;
-    std::array<Slot, size_t{1} << SlotBits> slots{};
+    std::array<Slot, SlotCount> slots{};
+    uint32_t used = 0;
     uint32_t lastKey = UINT32_MAX;
     uint8_t lastIndex = 0;
 };
