@@ -59,17 +59,19 @@ uint32_t IndexAt(int32_t x, int32_t y, int32_t width, int32_t height, int32_t de
     return mix % (uint32_t{1} << depth);
 }
 
-// A palette that is not the standard one and whose darkest entry is not 0.
+// A palette that is not the standard one. Black is its last entry, so that a
+// tool that blackens pixels with pure black needs no colour the palette lacks.
 std::vector<uint8_t> PaletteBytes(int32_t depth) {
     std::vector<uint8_t> out;
     const uint32_t count = uint32_t{1} << depth;
-    for (uint32_t i = 0; i < count; ++i) {
+    for (uint32_t i = 0; i + 1 < count; ++i) {
         const uint32_t step = 255 * i / (count - 1);
         out.push_back(uint8_t(255 - step));
-        out.push_back(uint8_t((step * 7) & 255));
+        out.push_back(uint8_t((step * 7 + 1) & 255));
         out.push_back(uint8_t(step ^ 0x5A));
         out.push_back(0);
     }
+    for (int i = 0; i < 4; ++i) out.push_back(0);
     return out;
 }
 
