@@ -2,8 +2,7 @@
 
 #include <system_error>
 
-#include "BMPImage.h"
-#include "CircularFrame.h"
+#include "FrameStream.h"
 
 namespace {
 // The library's reason, with the system's own words where a system call
@@ -16,12 +15,11 @@ std::string Reason(const char* message, int systemError) {
 }  // namespace
 
 FrameResult FrameOne(const std::string& input, const std::string& output) {
-    BMPImage image;
-    if (!image.LoadFile(input.c_str()))
-        return {FrameOutcome::ReadFailed, input + ": " + Reason(Message(image.LastReadError()), image.LastSystemError())};
-    ApplyCircularFrame(image);
-    if (!image.SaveFile(output.c_str()))
+    const FrameFileResult result = FrameFile(input.c_str(), output.c_str());
+    if (result.readError != ReadError::None)
+        return {FrameOutcome::ReadFailed, input + ": " + Reason(Message(result.readError), result.systemError)};
+    if (result.writeError != WriteError::None)
         return {FrameOutcome::WriteFailed,
-                "cannot write " + output + ": " + Reason(Message(image.LastWriteError()), image.LastSystemError())};
+                "cannot write " + output + ": " + Reason(Message(result.writeError), result.systemError)};
     return {};
 }
