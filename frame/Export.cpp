@@ -2,7 +2,6 @@
 
 #include "BMPImage.h"
 #include "CircularFrame.h"
-#include "FrameStream.h"
 #include "NarrowPath.h"
 
 namespace {
@@ -10,19 +9,8 @@ constexpr int32_t LoadFailedResult = 1;
 constexpr int32_t FramedResult = 999;
 
 int32_t FrameFile(const wchar_t* inputPath, const wchar_t* outputPath, bool& loaded) {
-    const auto input = NarrowPath(inputPath);
-    {
-        FrameStream stream;  // the fast way, for the files it takes
-        if (stream.Open(input.get())) {
-            loaded = true;
-            const auto output = NarrowPath(outputPath);
-            if (!stream.IsInput(output.get())) {
-                stream.WriteTo(output.get());
-                return FramedResult;
-            }
-        }
-    }
     BMPImage image;
+    const auto input = NarrowPath(inputPath);
     if (!image.LoadFile(input.get())) return LoadFailedResult;
     loaded = true;
     ApplyCircularFrame(image);
