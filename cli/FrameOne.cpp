@@ -2,7 +2,8 @@
 
 #include <system_error>
 
-#include "FrameStream.h"
+#include "BMPImage.h"
+#include "CircularFrame.h"
 
 namespace {
 // The library's reason, with the system's own words where a system call
@@ -15,11 +16,12 @@ std::string Reason(const char* message, int systemError) {
 }  // namespace
 
 FrameResult FrameOne(const std::string& input, const std::string& output) {
-    const FrameFileResult result = FrameFile(input.c_str(), output.c_str());
-    if (result.readError != ReadError::None)
-        return {FrameOutcome::ReadFailed, input + ": " + Reason(Message(result.readError), result.systemError)};
-    if (result.writeError != WriteError::None)
+    BMPImage image;
+    if (!image.LoadFile(input.c_str()))
+        return {FrameOutcome::ReadFailed, input + ": " + Reason(Message(image.LastReadError()), image.LastSystemError())};
+    ApplyCircularFrame(image);
+    if (!image.SaveFile(output.c_str()))
         return {FrameOutcome::WriteFailed,
-                "cannot write " + output + ": " + Reason(Message(result.writeError), result.systemError)};
+                "cannot write " + output + ": " + Reason(Message(image.LastWriteError()), image.LastSystemError())};
     return {};
 }
