@@ -150,7 +150,7 @@ def median(values):
     return statistics.median(values)
 
 
-def measure(tools, images, runs, folder):
+def measure(tools, images, runs, folder, notes):
     results = []
     for depth, width, height, limit in images:
         name = "%dx%d %d-bit" % (width, height, depth)
@@ -170,6 +170,8 @@ def measure(tools, images, runs, folder):
                 run(tool.command(source, mask, target, depth))
             except RuntimeError as error:
                 print("  %s: %s" % (tool.name, error), file=sys.stderr)
+                reason = (str(error).split(" failed: ", 1)[-1].strip().splitlines() or ["no message"])[0]
+                notes.append("%s failed on %s, left out: %s" % (tool.name, name, reason[-160:]))
                 continue
             kept = bit_count(target) == depth
             if tool.name == "cp":
@@ -274,7 +276,7 @@ def markdown(results, batch_result, runs, notes):
     lines.append("|---|---|---|---|---|")
     for result in results:
         v = verdicts(result)
-        fastest = "%s, %.3f s" % (v["fastest"][1], v["fastest"][0]) if v["fastest"] else "none installed"
+        fastest = "%s, %.3f s" % (v["fastest"][1], v["fastest"][0]) if v["fastest"] else "no tool kept it"
         factor = "%.1fx %s" % (v["peer_factor"], "ok" if v["peer_ok"] else "MISSED") if v["fastest"] else "-"
         lines.append("| %s | %.2f (%.1f) %s | %s | %s | %.1f MB (%.0f MB) %s |" % (
             result["name"], v["ratio"], result["limit"], "ok" if v["ratio_ok"] else "MISSED", fastest, factor,
@@ -336,7 +338,7 @@ def main():
     folder = tempfile.mkdtemp(prefix="velmora-bench-", dir=args.tmp)
     try:
         check_space(folder, images)
-        results = measure(tools, images, args.runs, folder)
+        results = measure(tools, images, args.runs, folder, notes)
         batch_result = None if args.quick else batch(args.runs, folder, notes)
         text = markdown(results, batch_result, args.runs, notes)
         print()
