@@ -121,19 +121,29 @@ uint8_t BMPImage::NearestPaletteIndex(const ColorQuad& colour) const {
     return uint8_t(best);
 }
 
+namespace {
+// The transposes go through tiles of this many columns: each row of a tile is
+// one cache line of the block, and each column's part one or two lines.
+constexpr int32_t TileColumns = 16;
+}  // namespace
+
 void BMPImage::CopyRowsOut(int32_t yBottom, int32_t count, ColorQuad* block) const {
-    for (int32_t x = 0; x < width; ++x) {
-        const ColorQuad* column = columns[x] + yBottom;
-        ColorQuad* out = block + x;
-        for (int32_t i = 0; i < count; ++i) out[size_t(i) * size_t(width)] = column[-i];
+    for (int32_t x0 = 0; x0 < width; x0 += TileColumns) {
+        const int32_t x1 = std::min(width, x0 + TileColumns);
+        for (int32_t i = 0; i < count; ++i) {
+            ColorQuad* out = block + size_t(i) * size_t(width);
+            for (int32_t x = x0; x < x1; ++x) out[x] = columns[x][yBottom - i];
+        }
     }
 }
 
 void BMPImage::CopyRowsIn(int32_t yBottom, int32_t count, const ColorQuad* block) {
-    for (int32_t x = 0; x < width; ++x) {
-        ColorQuad* column = columns[x] + yBottom;
-        const ColorQuad* in = block + x;
-        for (int32_t i = 0; i < count; ++i) column[-i] = in[size_t(i) * size_t(width)];
+    for (int32_t x0 = 0; x0 < width; x0 += TileColumns) {
+        const int32_t x1 = std::min(width, x0 + TileColumns);
+        for (int32_t i = 0; i < count; ++i) {
+            const ColorQuad* in = block + size_t(i) * size_t(width);
+            for (int32_t x = x0; x < x1; ++x) columns[x][yBottom - i] = in[x];
+        }
     }
 }
 
