@@ -294,7 +294,9 @@ def markdown(results, batch_result, runs, notes):
 
 
 def chart(results, path, folder):
-    names = [name for name in results[0]["rows"]]
+    names = []  # every tool that ran on some image, in the order they ran
+    for result in results:
+        names.extend(n for n in result["rows"] if n not in names)
     data = os.path.join(folder, "chart.dat")
     with open(data, "w") as file:
         file.write("image " + " ".join('"%s"' % n for n in names) + "\n")
