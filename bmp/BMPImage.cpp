@@ -122,8 +122,9 @@ uint8_t BMPImage::NearestPaletteIndex(const ColorQuad& colour) const {
 }
 
 namespace {
-// The transposes go through tiles of this many columns: each row of a tile is
-// one cache line of the block, and each column's part one or two lines.
+// Columns moved together: each of them is read or written as one short
+// sequential run, so the memory system fetches them side by side instead of
+// waiting for one column after another.
 constexpr int32_t TileColumns = 16;
 }  // namespace
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 #include "BMPImage.h"
 
@@ -17,6 +18,13 @@ public:
     uint8_t IndexOf(ColorQuad colour) {
         const uint32_t key = uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
         if (key == lastKey) return lastIndex;
+        if (key == previousKey) {  // two colours in turn, as in dithered or 1-bit images
+            std::swap(lastKey, previousKey);
+            std::swap(lastIndex, previousIndex);
+            return lastIndex;
+        }
+        previousKey = lastKey;
+        previousIndex = lastIndex;
         uint32_t position = (key * 2654435761u) >> (32 - SlotBits);
         for (;;) {
             Slot& slot = slots[position];
@@ -51,6 +59,8 @@ private:
     const BMPImage& image;
     std::array<Slot, SlotCount> slots{};
     uint32_t used = 0;
-    uint32_t lastKey = UINT32_MAX;
+    uint32_t lastKey = UINT32_MAX;  // no colour has this key
     uint8_t lastIndex = 0;
+    uint32_t previousKey = UINT32_MAX;
+    uint8_t previousIndex = 0;
 };

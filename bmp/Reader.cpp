@@ -7,6 +7,7 @@
 #include <new>
 
 #include "BMPImage.h"
+#include "ColumnTiles.h"
 #include "Headers.h"
 #include "Limits.h"
 #include "ReadExact.h"
@@ -20,13 +21,13 @@ bool ReadExact(void* buffer, int32_t itemSize, int32_t itemCount, std::FILE* str
 
 namespace {
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }  // a file only read loses nothing
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 // Rows move between the file and the columns this many at a time (at most),
 // through one I/O buffer and one row-major block of pixels.
-constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
 int32_t BlockRows(int32_t width) {
@@ -95,6 +96,37 @@ int32_t MaskShift(uint16_t mask) {
 ColorQuad Decode16(uint16_t word, const Masks& m) {
     auto channel = [&](int i) { return uint8_t(((word & m.mask[i]) >> m.shift[i]) * 8); };
     return ColorQuad{channel(2), channel(1), channel(0), 0};
+}
+
+uint16_t Word16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
+
+// Whole rows at depths other than 16, straight from the file's bytes into the columns.
+void UnpackRows(ColorQuad* const* columns, int32_t depth, int32_t width, int32_t yBottom, int32_t count,
+                const uint8_t* rows, int64_t rowSize, const ColorQuad* table) {
+    auto unpack = [&](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
+        switch (depth) {
+        case 1: UnpackRow1(in + x0 / 8, n, table, tile); break;  // tiles start on whole bytes
+        case 4: UnpackRow4(in + x0 / 2, n, table, tile); break;
+        case 8: UnpackRow8(in + x0, n, table, tile); break;
+        case 24:
+            for (int32_t k = 0; k < n; ++k) {
+                const uint8_t* p = in + 3 * size_t(x0 + k);
+                tile[k] = ColorQuad{p[0], p[1], p[2], 0};  // 24-bit pixels have alpha 0
+            }
+            break;
+        default: UnpackRow32(in + 4 * size_t(x0), n, tile); break;
+        }
+    };
+    UnpackIntoColumns(columns, width, yBottom, count, rows, rowSize, unpack);
+}
+
+// Whole 16-bit rows; the caller replays word by word only where the file ends early.
+void UnpackRows16(ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count, const uint8_t* rows,
+                  int64_t rowSize, const Masks& masks) {
+    auto unpack = [&](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
+        for (int32_t k = 0; k < n; ++k) tile[k] = Decode16(Word16(in + 2 * size_t(x0 + k)), masks);
+    };
+    UnpackIntoColumns(columns, width, yBottom, count, rows, rowSize, unpack);
 }
 }  // namespace
 
@@ -181,14 +213,14 @@ ReadError BMPImage::Load(const char* path) {
         uint8_t raw[256 * 4];
         const size_t whole = input.Read(raw, size_t(count) * 4) / 4;  // a cut entry keeps its colour
         std::memcpy(palette.get(), raw, whole * 4);
-        for (int64_t i = count; i < entries; ++i) palette[i] = WhiteTransparent;
+        for (int64_t i = count; i < entries; ++i) palette[size_t(i)] = WhiteTransparent;  // at most 256 entries
     }
     Masks masks;
     if (depth == 16 && compression == BI_BITFIELDS) {
         uint8_t raw[12];
         const size_t got = input.Read(raw, sizeof raw);
-        for (int i = 0; i < 3; ++i)
-            if (got >= size_t(4 * i + 2)) masks.mask[i] = uint16_t(raw[4 * i] | raw[4 * i + 1] << 8);
+        for (size_t i = 0; i < 3; ++i)
+            if (got >= 4 * i + 2) masks.mask[i] = uint16_t(raw[4 * i] | raw[4 * i + 1] << 8);
     }
     for (int i = 0; i < 3; ++i) masks.shift[i] = MaskShift(masks.mask[i]);
     input.SkipTo(offBits);
@@ -196,7 +228,9 @@ ReadError BMPImage::Load(const char* path) {
     const int32_t blockRows = BlockRows(width);
     const int64_t rowSize = RowSize(depth, width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]);
-    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]());
+    // Not cleared here: a row is set when it arrives, and a tiny file that
+    // declares one huge row must not pay for touching it.
+    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
     if (!io || !block) {
         Reset();
         return ReadError::OutOfMemory;
@@ -210,14 +244,17 @@ ReadError BMPImage::Load(const char* path) {
         const int32_t rows = std::min(blockRows, y + 1);
         const size_t got = input.Read(io.get(), size_t(rowSize) * size_t(rows));
         int32_t decoded = rows;
-        if (depth == 16) {
+        if (depth == 16 && got == size_t(rowSize) * size_t(rows)) {
+            UnpackRows16(columns.get(), width, y, rows, io.get(), rowSize, masks);
+            word = Word16(io.get() + size_t(rows - 1) * size_t(rowSize) + 2 * size_t(width - 1));
+        } else if (depth == 16) {
             const size_t trailing = size_t(rowSize - 2 * int64_t{width});
             size_t p = 0;
             for (int32_t i = 0; i < rows; ++i) {
                 ColorQuad* row = block.get() + size_t(i) * size_t(width);
                 for (int32_t x = 0; x < width; ++x) {
                     if (p + 2 <= got) {
-                        word = uint16_t(io[p] | io[p + 1] << 8);
+                        word = Word16(io.get() + p);
                         p += 2;
                     } else {
                         p = got;
@@ -226,21 +263,11 @@ ReadError BMPImage::Load(const char* path) {
                 }
                 p = std::min(p + trailing, got);
             }
+            CopyRowsIn(y, rows, block.get());
         } else {
             decoded = int32_t(got / size_t(rowSize));  // a short row ends the image
-            for (int32_t i = 0; i < decoded; ++i) {
-                const uint8_t* in = io.get() + size_t(i) * size_t(rowSize);
-                ColorQuad* row = block.get() + size_t(i) * size_t(width);
-                switch (depth) {
-                case 1: UnpackRow1(in, width, table.data(), row); break;
-                case 4: UnpackRow4(in, width, table.data(), row); break;
-                case 8: UnpackRow8(in, width, table.data(), row); break;
-                case 24: UnpackRow24(in, width, row); break;
-                default: UnpackRow32(in, width, row); break;
-                }
-            }
+            UnpackRows(columns.get(), depth, width, y, decoded, io.get(), rowSize, table.data());
         }
-        CopyRowsIn(y, decoded, block.get());
         y -= decoded;
         if (decoded < rows) break;
     }

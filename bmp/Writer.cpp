@@ -8,18 +8,19 @@
 #include "BMPImage.h"
 #include "Headers.h"
 #include "Limits.h"
+#include "ColumnTiles.h"
 #include "PaletteIndexCache.h"
 #include "RowCodec.h"
 #include "RowSize.h"
 
 namespace {
 struct FileCloser {
-    void operator()(std::FILE* file) const { std::fclose(file); }
+    void operator()(std::FILE* file) const { (void)std::fclose(file); }  // only after a failure already reported
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int32_t DefaultPelsPerMeter = 3780;  // 96 dots per inch
-constexpr int64_t BlockBytes = int64_t{512} << 10;
+constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
 int32_t BlockRows(int32_t width) {
@@ -86,10 +87,9 @@ WriteError BMPImage::Save(const char* path) {
     // Everything that can fail for want of memory is had before the file exists.
     const int32_t blockRows = BlockRows(width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]());
-    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
     std::unique_ptr<ColorQuad[]> standardPalette;
     if (depth <= 8 && !palette) standardPalette.reset(new (std::nothrow) ColorQuad[IntegerPower(2, depth)]);
-    if (!io || !block || (depth <= 8 && !palette && !standardPalette)) return WriteError::OutOfMemory;
+    if (!io || (depth <= 8 && !palette && !standardPalette)) return WriteError::OutOfMemory;
 
     FileHandle file(std::fopen(path, "wb"));
     if (!file) {
@@ -130,19 +130,17 @@ WriteError BMPImage::Save(const char* path) {
     PaletteIndexCache indices(*this);
     for (int32_t y = height - 1; written && y >= 0;) {
         const int32_t rows = std::min(blockRows, y + 1);
-        CopyRowsOut(y, rows, block.get());
-        for (int32_t i = 0; i < rows; ++i) {
-            const ColorQuad* row = block.get() + size_t(i) * size_t(width);
-            uint8_t* out = io.get() + size_t(i) * size_t(rowSize);
-            switch (depth) {
-            case 1: PackRow1(row, width, indices, out); break;
-            case 4: PackRow4(row, width, indices, out); break;
-            case 8: PackRow8(row, width, indices, out); break;
-            case 16: PackRow16(row, width, out); break;
-            case 24: PackRow24(row, width, out); break;
-            default: PackRow32(row, width, out); break;
-            }
-        }
+        PackFromColumns(columns.get(), width, y, rows, io.get(), rowSize,
+                        [&](const ColorQuad* tile, int32_t x0, int32_t n, uint8_t* out) {
+                            switch (depth) {
+                            case 1: PackRow1(tile, n, indices, out + x0 / 8); break;  // tiles start on whole bytes
+                            case 4: PackRow4(tile, n, indices, out + x0 / 2); break;
+                            case 8: PackRow8(tile, n, indices, out + x0); break;
+                            case 16: PackRow16(tile, n, out + 2 * size_t(x0)); break;
+                            case 24: PackRow24(tile, n, out + 3 * size_t(x0)); break;
+                            default: PackRow32(tile, n, out + 4 * size_t(x0)); break;
+                            }
+                        });
         const size_t bytes = size_t(rowSize) * size_t(rows);
         written = std::fwrite(io.get(), 1, bytes, file.get()) == bytes;
         y -= rows;

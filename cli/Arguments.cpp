@@ -45,10 +45,22 @@ bool TakeValue(int argc, const char* const* argv, int& index, const char* shortN
 
 bool ParseOption(int argc, const char* const* argv, int& index, Arguments& arguments, std::string& error) {
     const std::string word = argv[index];
-    if (word == "-h" || word == "--help") return arguments.help = true;
-    if (word == "--version") return arguments.version = true;
-    if (word == "-q" || word == "--quiet") return arguments.quiet = true;
-    if (word == "--overwrite") return arguments.overwrite = true;
+    if (word == "-h" || word == "--help") {
+        arguments.help = true;
+        return true;
+    }
+    if (word == "--version") {
+        arguments.version = true;
+        return true;
+    }
+    if (word == "-q" || word == "--quiet") {
+        arguments.quiet = true;
+        return true;
+    }
+    if (word == "--overwrite") {
+        arguments.overwrite = true;
+        return true;
+    }
     bool matched = false;
     std::string value;
     if (!TakeValue(argc, argv, index, "-o", "--output-dir", value, matched, error)) return false;

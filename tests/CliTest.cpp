@@ -21,9 +21,16 @@ std::string Text(const std::string& path) {
     return std::string(bytes.begin(), bytes.end());
 }
 
+// A cross build's bmpframe runs through the emulator the tests run under.
+#if defined(VELMORA_EMULATOR)
+constexpr const char* Launcher = VELMORA_EMULATOR " ";
+#else
+constexpr const char* Launcher = "";
+#endif
+
 // Runs bmpframe with `arguments` (already quoted for the shell) in `dir`.
 ToolRun Bmpframe(const TempDir& dir, const std::string& arguments) {
-    const std::string command = "cd '" + dir.Path() + "' && '" VELMORA_BMPFRAME "' " + arguments +
+    const std::string command = "cd '" + dir.Path() + "' && " + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
                                 " >'" + dir.File(".stdout") + "' 2>'" + dir.File(".stderr") + "'";
     const int status = std::system(command.c_str());
     return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".stdout")), Text(dir.File(".stderr"))};
@@ -128,6 +135,7 @@ INSTANTIATE_TEST_SUITE_P(Errors, CliFailure, ::testing::Values(
     FailureCase{"HeaderCutShort", "short.bmp out.bmp", 1, "bmpframe: short.bmp: the file ends inside its headers\n", ""},
     FailureCase{"UnwritableOutput", "good.bmp nodir/out.bmp", 3,
                 "bmpframe: cannot write nodir/out.bmp: cannot create the file (No such file or directory)\n", ""},
+    FailureCase{"FullDisk", "good.bmp /dev/full", 3, "(No space left on device)\n", ""},
     FailureCase{"BatchGoesOnAfterABadInput", "-o out text.bmp good.bmp missing.bmp", 1,
                 "bmpframe: missing.bmp: cannot open the file", "out/good.bmp"},
     FailureCase{"BatchRefusesItsInputs", "-o . good.bmp", 3,
@@ -194,5 +202,29 @@ TEST(Cli, HelpAndVersion) {
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, std::string("bmpframe ") + VELMORA_VERSION + "\n");
     EXPECT_EQ(std::string(VELMORA_VERSION), "1.0.0.1");
+}
+}  // namespace
+
+namespace {
+// Runs bmpframe under `script`, so that its stderr is a terminal.
+ToolRun BmpframeOnATerminal(const TempDir& dir, const std::string& arguments) {
+    const std::string command = "cd '" + dir.Path() + "' && script -qec \"" + Launcher + "'" VELMORA_BMPFRAME "' " + arguments +
+                                "\" /dev/null >'" + dir.File(".terminal") + "' 2>&1";
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, Text(dir.File(".terminal")), ""};
+}
+
+TEST(Cli, DrawsAProgressBarOnlyOnATerminalAndNotWhenQuiet) {
+    if (std::system("script --version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no 'script' to make a terminal";
+    TempDir dir;
+    WriteBytes(dir.File("a.bmp"), Sample(4, 4));
+    WriteBytes(dir.File("b.bmp"), Sample(5, 3));
+    const ToolRun shown = BmpframeOnATerminal(dir, "-j 1 -o out a.bmp b.bmp");
+    EXPECT_EQ(shown.status, 0);
+    EXPECT_NE(shown.out.find("] 2/2"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("framed 2 of 2 files"), std::string::npos) << shown.out;
+    const ToolRun quiet = BmpframeOnATerminal(dir, "--quiet -o out2 a.bmp b.bmp");
+    EXPECT_EQ(quiet.status, 0);
+    EXPECT_EQ(quiet.out, "");
 }
 }  // namespace

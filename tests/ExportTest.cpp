@@ -50,10 +50,8 @@ const std::vector<uint8_t> ExistingOutput{'k', 'e', 'e', 'p'};
 // One case of the call's edge: which paths, what is on disk, what must come of it.
 struct PathCase {
     const char* name;
-    bool input;      // pass the input path (else null)
-    bool goodInput;  // the input is a valid BMP file (else it is missing or not a BMP)
-    bool notBmp;     // the input exists but is not a BMP file
-    const char* output;  // "null", "fresh", "existing", "missing-dir", "input"
+    const char* input;   // "null", "empty", "bmp", "missing" or "text" (a file that is no BMP)
+    const char* output;  // "null", "empty", "fresh", "existing", "missing-dir" or "input"
     int32_t result;
 };
 
@@ -63,45 +61,53 @@ class ExportPaths : public ::testing::TestWithParam<PathCase> {};
 
 TEST_P(ExportPaths, ReturnsTheResultAndTouchesOnlyWhatItShould) {
     const PathCase& c = GetParam();
+    const std::string inputKind = c.input;
+    const std::string outputKind = c.output;
     TempDir dir;
-    const std::string input = dir.File("in.bmp");
-    if (c.goodInput) WriteBytes(input, PatternBmp(9, 7));
-    if (c.notBmp) WriteBytes(input, {'P', '6', '\n', '1', ' ', '1'});
-    const std::string what = c.output;
+    std::string input = dir.File("in.bmp");
+    if (inputKind == "bmp") WriteBytes(input, PatternBmp(9, 7));
+    if (inputKind == "text") WriteBytes(input, {'P', '6', '\n', '1', ' ', '1'});
+    if (inputKind == "empty") input.clear();
     std::string output = dir.File("out.bmp");
-    if (what == "existing") WriteBytes(output, ExistingOutput);
-    if (what == "missing-dir") output = dir.File("no-such-dir/out.bmp");
-    if (what == "input") output = input;
-    const std::vector<uint8_t> expected = c.goodInput ? ExpectedFraming(input, dir) : std::vector<uint8_t>();
+    if (outputKind == "existing") WriteBytes(output, ExistingOutput);
+    if (outputKind == "missing-dir") output = dir.File("no-such-dir/out.bmp");
+    if (outputKind == "input") output = input;
+    if (outputKind == "empty") output.clear();
+    const std::vector<uint8_t> expected = inputKind == "bmp" ? ExpectedFraming(input, dir) : std::vector<uint8_t>();
     const std::wstring wideInput = Wide(input);
     const std::wstring wideOutput = Wide(output);
 
-    const int32_t result = LoadedBMPFFrame()(c.input ? wideInput.c_str() : nullptr,
-                                             what == "null" ? nullptr : wideOutput.c_str());
+    const int32_t result = LoadedBMPFFrame()(inputKind == "null" ? nullptr : wideInput.c_str(),
+                                             outputKind == "null" ? nullptr : wideOutput.c_str());
 
     EXPECT_EQ(result, c.result);
-    if (result == Framed && (what == "fresh" || what == "existing" || what == "input")) {
+    if (result == Framed && (outputKind == "fresh" || outputKind == "existing" || outputKind == "input")) {
         EXPECT_EQ(ReadBytes(output), expected);
-    } else if (what == "existing") {
+    } else if (outputKind == "existing") {
         EXPECT_EQ(ReadBytes(output), ExistingOutput);  // a failed load leaves it untouched
-    } else {
+    } else if (!output.empty()) {
         EXPECT_FALSE(FileExists(output));
+    }
+    if (inputKind == "bmp") {
+        EXPECT_EQ(ReadBytes(dir.File("in.bmp")), outputKind == "input" ? expected : PatternBmp(9, 7));
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(EdgeCases, ExportPaths, ::testing::Values(
-    PathCase{"Framed", true, true, false, "fresh", Framed},
-    PathCase{"ReplacesAnExistingOutput", true, true, false, "existing", Framed},
-    PathCase{"BothPathsNull", false, false, false, "null", LoadFailed},
-    PathCase{"NullInputLeavesOutputUntouched", false, true, false, "existing", LoadFailed},
-    PathCase{"NullInputCreatesNoOutput", false, true, false, "fresh", LoadFailed},
-    PathCase{"NullOutputStillFramed", true, true, false, "null", Framed},
-    PathCase{"MissingInput", true, false, false, "fresh", LoadFailed},
-    PathCase{"MissingInputLeavesOutputUntouched", true, false, false, "existing", LoadFailed},
-    PathCase{"NotABmp", true, false, true, "fresh", LoadFailed},
-    PathCase{"NotABmpLeavesOutputUntouched", true, false, true, "existing", LoadFailed},
-    PathCase{"OutputIsTheInput", true, true, false, "input", Framed},
-    PathCase{"OutputInAMissingDirectory", true, true, false, "missing-dir", Framed}),
+    PathCase{"Framed", "bmp", "fresh", Framed},
+    PathCase{"ReplacesAnExistingOutput", "bmp", "existing", Framed},
+    PathCase{"BothPathsNull", "null", "null", LoadFailed},
+    PathCase{"NullInputLeavesOutputUntouched", "null", "existing", LoadFailed},
+    PathCase{"NullInputCreatesNoOutput", "null", "fresh", LoadFailed},
+    PathCase{"EmptyInputPath", "empty", "fresh", LoadFailed},
+    PathCase{"NullOutputStillFramed", "bmp", "null", Framed},
+    PathCase{"EmptyOutputPathStillFramed", "bmp", "empty", Framed},
+    PathCase{"MissingInput", "missing", "fresh", LoadFailed},
+    PathCase{"MissingInputLeavesOutputUntouched", "missing", "existing", LoadFailed},
+    PathCase{"NotABmp", "text", "fresh", LoadFailed},
+    PathCase{"NotABmpLeavesOutputUntouched", "text", "existing", LoadFailed},
+    PathCase{"OutputIsTheInput", "bmp", "input", Framed},
+    PathCase{"OutputInAMissingDirectory", "bmp", "missing-dir", Framed}),
     [](const auto& testInfo) { return std::string(testInfo.param.name); });
 
 struct SinglePixelCase {

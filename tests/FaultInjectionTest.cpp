@@ -16,17 +16,15 @@
 #include <vector>
 
 #include "BMPImage.h"
+#include "ExportSupport.h"
 #include "TestSupport.h"
-#include "VelmoraBMPFilterFrame.h"
 
 namespace {
 constexpr int32_t LoadFailed = 1;
 constexpr int32_t Framed = 999;
 
-std::wstring Wide(const std::string& path) { return std::wstring(path.begin(), path.end()); }
-
 int32_t Frame(const std::string& input, const std::string& output) {
-    return BMPFFrame(Wide(input).c_str(), Wide(output).c_str());
+    return LoadedBMPFFrame()(Wide(input).c_str(), Wide(output).c_str());
 }
 
 // Rows of a 24-bit image whose every row has its own colour.
@@ -276,10 +274,10 @@ TEST(OutputFault, ALargeImageOnAFullDeviceFailsAtItsRows) {
     EXPECT_EQ(image.LastSystemError(), ENOSPC);
 }
 
-TEST(OutputFault, BothPathsNullReturnOne) { EXPECT_EQ(BMPFFrame(nullptr, nullptr), LoadFailed); }
+TEST(OutputFault, BothPathsNullReturnOne) { EXPECT_EQ(LoadedBMPFFrame()(nullptr, nullptr), LoadFailed); }
 
 TEST(OutputFault, NullOutputAfterAGoodLoadReturns999) {
     TempFile input(Striped(2, 2));
-    EXPECT_EQ(BMPFFrame(Wide(input.Path()).c_str(), nullptr), Framed);
+    EXPECT_EQ(LoadedBMPFFrame()(Wide(input.Path()).c_str(), nullptr), Framed);
 }
 }  // namespace

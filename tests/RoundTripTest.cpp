@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "BMPImage.h"
+#include "CorpusSupport.h"
 #include "TestSupport.h"
 #include "WriterSupport.h"
 
@@ -86,33 +85,23 @@ INSTANTIATE_TEST_SUITE_P(
 // Files written by other programs: what loads must save, load back to the
 // same pixels, and save again to the very same bytes.
 
-std::string CorpusDir() { return VELMORA_CORPUS_DIR; }
-
-// The files a manifest says load, as paths below the corpus folder.
-std::vector<std::string> LoadableFiles() {
-    std::vector<std::string> files;
-    for (const std::string folder : {"bmpsuite", "peers"}) {
-        std::ifstream manifest(CorpusDir() + "/" + folder + "/manifest.tsv");
-        std::string line;
-        std::getline(manifest, line);  // column names
-        while (std::getline(manifest, line)) {
-            std::istringstream fields(line);
-            std::string file, expect;
-            if (std::getline(fields, file, '\t') && std::getline(fields, expect, '\t') && expect == "loads")
-                files.push_back(folder + "/" + file);
-        }
-    }
-    return files;
+// The rows whose file loads, from both manifests.
+std::vector<ManifestRow> LoadableFiles() {
+    std::vector<ManifestRow> rows;
+    for (const char* suite : {"bmpsuite", "peers"})
+        for (const ManifestRow& row : ReadManifest(suite))
+            if (row.expect == "loads") rows.push_back(row);
+    return rows;
 }
 
 TEST(CorpusManifest, ListsLoadableFiles) {
     EXPECT_GE(LoadableFiles().size(), 50u) << "corpus read from " << CorpusDir();
 }
 
-class CorpusRoundTrip : public ::testing::TestWithParam<std::string> {};
+class CorpusRoundTrip : public ::testing::TestWithParam<ManifestRow> {};
 
 TEST_P(CorpusRoundTrip, SavesReloadsAndSavesTheSameBytes) {
-    const std::string input = CorpusDir() + "/" + GetParam();
+    const std::string input = CorpusPath(GetParam(), GetParam().file);
     BMPImage original;
     ASSERT_TRUE(original.LoadFile(input.c_str())) << Message(original.LastReadError());
 
@@ -129,9 +118,10 @@ TEST_P(CorpusRoundTrip, SavesReloadsAndSavesTheSameBytes) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CorpusRoundTrip, ::testing::ValuesIn(LoadableFiles()),
-                         [](const ::testing::TestParamInfo<std::string>& testCase) {
+                         [](const ::testing::TestParamInfo<ManifestRow>& testCase) {
                              std::string name;
-                             for (char ch : testCase.param) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+                             for (char ch : testCase.param.suite + "/" + testCase.param.file)
+                                 name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
                              return name;
                          });
 }  // namespace

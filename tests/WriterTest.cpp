@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
 #include <climits>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,6 +37,18 @@ std::vector<uint8_t> StoredRow(const std::vector<uint8_t>& file, size_t rowSize,
 
 size_t ExpectedRowSize(int32_t depth, int32_t width) { return size_t((int64_t{depth} * width + 31) / 32 * 4); }
 
+// Test names such as Depth24_37x23, for cases with a depth and a size.
+template <typename Case>
+std::string DepthAndSize(const ::testing::TestParamInfo<Case>& test) {
+    return "Depth" + std::to_string(test.param.depth) + "_" + std::to_string(test.param.width) + "x" +
+           std::to_string(test.param.height);
+}
+
+template <typename Case>
+std::string DepthAndIndex(const ::testing::TestParamInfo<Case>& test) {
+    return "Depth" + std::to_string(test.param.depth) + "_" + std::to_string(test.index);
+}
+
 // ---------------------------------------------------------------------------
 // A 1 x 1 image: every header field and the one row, at every depth.
 
@@ -45,6 +60,8 @@ struct OneByOneCase {
     uint32_t compression;
     std::vector<uint8_t> row;
 };
+
+void PrintTo(const OneByOneCase& c, std::ostream* out) { *out << "depth " << c.depth; }
 
 class OneByOne : public ::testing::TestWithParam<OneByOneCase> {};
 
@@ -89,7 +106,8 @@ INSTANTIATE_TEST_SUITE_P(
                       // v = 25 << 11 | 25 << 5 | 5 = 0xCB25; alpha takes no part
                       OneByOneCase{16, ColorQuad{40, 100, 200, 7}, 70, 66, 3, {0x25, 0xCB, 0, 0}},
                       OneByOneCase{24, ColorQuad{40, 100, 200, 7}, 58, 54, 0, {40, 100, 200, 0}},
-                      OneByOneCase{32, ColorQuad{40, 100, 200, 7}, 58, 54, 0, {40, 100, 200, 7}}));
+                      OneByOneCase{32, ColorQuad{40, 100, 200, 7}, 58, 54, 0, {40, 100, 200, 7}}),
+    DepthAndIndex<OneByOneCase>);
 
 // ---------------------------------------------------------------------------
 // Row sizes and padding: an opaque white image has every pixel bit set at
@@ -185,6 +203,8 @@ struct RowOrderCase {
     std::vector<uint8_t> firstBytesBottomFirst;  // the first byte of each stored row
 };
 
+void PrintTo(const RowOrderCase& c, std::ostream* out) { *out << "depth " << c.depth; }
+
 class WriterRowOrder : public ::testing::TestWithParam<RowOrderCase> {};
 
 TEST_P(WriterRowOrder, BottomRowIsStoredFirst) {
@@ -206,7 +226,8 @@ INSTANTIATE_TEST_SUITE_P(
                                    {30, 20, 10}},
                       RowOrderCase{32, {ColorQuad{1, 0, 0, 0}, ColorQuad{2, 0, 0, 0}, ColorQuad{3, 0, 0, 0},
                                         ColorQuad{4, 0, 0, 0}},
-                                   {4, 3, 2, 1}}));
+                                   {4, 3, 2, 1}}),
+    DepthAndIndex<RowOrderCase>);
 
 // Images taller than one block of rows, and wider than one block allows rows
 // for, come out row for row as the plain per-row encoders give them.
@@ -243,7 +264,8 @@ TEST_P(WriterBlocks, EveryRowMatchesItsEncoder) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WriterBlocks,
                          ::testing::Values(BlockCase{24, 7, 150}, BlockCase{32, 5000, 60}, BlockCase{8, 33, 130},
-                                           BlockCase{4, 3, 129}, BlockCase{1, 9, 200}, BlockCase{24, 140000, 3}));
+                                           BlockCase{4, 3, 129}, BlockCase{1, 9, 200}, BlockCase{24, 140000, 3}),
+                         DepthAndSize<BlockCase>);
 
 // ---------------------------------------------------------------------------
 // Public row encoders: a short buffer is refused untouched; otherwise only
@@ -288,7 +310,8 @@ TEST_P(RowEncoders, RefuseAShortBufferAndStoreOnlyPixelBytes) {
 INSTANTIATE_TEST_SUITE_P(Depths, RowEncoders,
                          ::testing::Values(EncoderCase{1, 9, 2}, EncoderCase{1, 8, 1}, EncoderCase{4, 3, 2},
                                            EncoderCase{4, 4, 2}, EncoderCase{8, 3, 3}, EncoderCase{24, 3, 9},
-                                           EncoderCase{32, 2, 8}));
+                                           EncoderCase{32, 2, 8}),
+                         DepthAndIndex<EncoderCase>);
 
 // ---------------------------------------------------------------------------
 // Resolution, palette and alpha.
@@ -316,7 +339,10 @@ TEST_P(WriterResolution, ZeroBecomes3780AndEverythingElseIsKept) {
 INSTANTIATE_TEST_SUITE_P(Values, WriterResolution,
                          ::testing::Values(ResolutionCase{0, 0, 3780, 3780}, ResolutionCase{2835, -1, 2835, -1},
                                            ResolutionCase{-5000, 0, -5000, 3780}, ResolutionCase{0, 7, 3780, 7},
-                                           ResolutionCase{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX}));
+                                           ResolutionCase{INT32_MIN, INT32_MAX, INT32_MIN, INT32_MAX}),
+                         [](const ::testing::TestParamInfo<ResolutionCase>& test) {
+                             return "Case" + std::to_string(test.index);
+                         });
 
 class MissingPalette : public ::testing::TestWithParam<int32_t> {};
 
@@ -419,7 +445,17 @@ INSTANTIATE_TEST_SUITE_P(Values, WriterSizes,
                          ::testing::Values(SizeCase{24, 2, 2, 70, 54, 16}, SizeCase{1, 33, 2, 78, 62, 16},
                                            SizeCase{4, 5, 3, 130, 118, 12}, SizeCase{8, 9, 2, 1102, 1078, 24},
                                            SizeCase{16, 3, 2, 82, 66, 16}, SizeCase{32, 3, 1, 66, 54, 12},
-                                           SizeCase{16, 4, 5, 106, 66, 40}, SizeCase{24, 1, 7, 82, 54, 28}));
+                                           SizeCase{16, 4, 5, 106, 66, 40}, SizeCase{24, 1, 7, 82, 54, 28}),
+                         DepthAndSize<SizeCase>);
+
+TEST(WriterSizesOnDisk, ALongerFileIsReplacedWhole) {
+    TempDir dir;
+    const std::string path = dir.File("out.bmp");
+    WriteBytes(path, std::vector<uint8_t>(5000, 0xEE));
+    BMPImage image = MakeImage(24, 2, 2, [](int32_t, int32_t) { return White; });
+    ASSERT_TRUE(image.SaveFile(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).size(), 70u);
+}
 
 // ---------------------------------------------------------------------------
 // The palette search is cached; the cache must never change an answer.
@@ -505,6 +541,33 @@ TEST(WriterFailure, MissingDirectoryCreatesNothing) {
     EXPECT_EQ(image.palette, nullptr);
 }
 
+// Paths that cannot be opened for writing, below a folder holding a regular
+// file "file" and a folder "folder"; the empty path on its own.
+class UnopenablePath : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(UnopenablePath, IsRefusedAndLeavesEverythingAsItWas) {
+    TempDir dir;
+    WriteBytes(dir.File("file"), {7});
+    ASSERT_TRUE(std::filesystem::create_directory(dir.File("folder")));
+    BMPImage image = MakeImage(4, 3, 3, [](int32_t, int32_t) { return White; });
+    const std::string path = GetParam().empty() ? std::string() : dir.File(GetParam());
+    EXPECT_FALSE(image.SaveFile(path.c_str()));
+    EXPECT_EQ(image.LastWriteError(), WriteError::OpenFailed);
+    EXPECT_EQ(ReadBytes(dir.File("file")), std::vector<uint8_t>{7});
+    EXPECT_TRUE(std::filesystem::is_empty(dir.File("folder")));
+    EXPECT_FALSE(FileExists(dir.File("missing")));
+}
+
+std::string PathName(const ::testing::TestParamInfo<std::string>& test) {
+    if (test.param.empty()) return "Empty";
+    std::string name;
+    for (char ch : test.param) name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
+    return name;
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, UnopenablePath, ::testing::Values("missing/out.bmp", "folder", "file/out.bmp", ""),
+                         PathName);
+
 TEST(WriterFailure, SuccessClearsTheLastError) {
     BMPImage image = MakeImage(24, 2, 2, [](int32_t, int32_t) { return White; });
     EXPECT_FALSE(image.SaveFile(nullptr));
@@ -535,7 +598,8 @@ TEST_P(WriterFullDisk, ReportsTheFailedWrite) {
 INSTANTIATE_TEST_SUITE_P(Sizes, WriterFullDisk,
                          ::testing::Values(FullDiskCase{24, 1, 1}, FullDiskCase{8, 3, 3}, FullDiskCase{16, 3, 2},
                                            FullDiskCase{24, 300, 300}, FullDiskCase{1, 4000, 100},
-                                           FullDiskCase{32, 2000, 200}));
+                                           FullDiskCase{32, 2000, 200}),
+                         DepthAndSize<FullDiskCase>);
 
 // Sizes whose header fields would overflow. The writer checks them before it
 // allocates or touches a pixel, so the fields are set directly here instead of
@@ -581,7 +645,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TooLargeCase{32, 32768, 32768},              // rows alone are 4 GiB
                       TooLargeCase{1, INT32_MAX, 33},              // widest 1-bit rows, 8 GiB
                       TooLargeCase{8, 65536, 65536},               // 4 GiB of rows behind a palette
-                      TooLargeCase{32, 1, 1073741811}));           // 54 + 4 x height is 2^32 + 2
+                      TooLargeCase{32, 1, 1073741811}),            // 54 + 4 x height is 2^32 + 2
+    DepthAndSize<TooLargeCase>);
 
 class WriterUnsupportedDepth : public ::testing::TestWithParam<int32_t> {};
 
@@ -630,7 +695,7 @@ TEST_P(WriterOutOfMemory, EveryAllocationFailureIsReported) {
             EXPECT_EQ(image.palette, nullptr) << "allocation " << failAt;
         }
     }
-    EXPECT_GE(failAt, 2);  // at least the row buffers were asked for
+    EXPECT_GE(failAt, 1);  // at least the row buffer was asked for
     if (paletted) {
         EXPECT_NE(image.palette, nullptr);
     }

@@ -23,8 +23,10 @@ extern "C" {
  * and writes the result to outputPath at the input's bit depth.
  * Returns 1 when the input cannot be loaded (nothing is written, outputPath is
  * not used), and 999 otherwise; 999 does not say whether the output was
- * written. Either path may be null. Calls on different threads do not
- * interfere, as long as they name different files. */
+ * written. Either path may be null. Where wchar_t holds code points the paths
+ * are converted to UTF-8; one that cannot be converted names no file.
+ * Nothing is kept from one call to the next: calls on different threads do
+ * not interfere, as long as they name different files. */
 VELMORA_API int32_t BMPFFrame(const wchar_t* inputPath, const wchar_t* outputPath);
 
 #ifdef __cplusplus
