@@ -17,6 +17,12 @@ constexpr size_t HugePageSize = size_t{2} << 20;
 void AdviseHugePages(void* start, size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     madvise(start, bytes, MADV_HUGEPAGE);
+    // Faults the whole block in with one call: on this kind of virtual
+    // machine a page fault costs far more than the kernel's own populate
+    // loop, and the reader is about to write every pixel anyway. Kernels
+    // before 5.14 refuse the advice; the pages then come in on first touch.
+    constexpr int PopulateWrite = 23;  // MADV_POPULATE_WRITE, missing from older headers
+    madvise(start, bytes, PopulateWrite);
 #else
     (void)start;
     (void)bytes;
