@@ -74,11 +74,15 @@ bool BMPImage::Resize(int32_t newWidth, int32_t newHeight) {
     if (newWidth < 1 || newHeight < 1) return false;
     const size_t count = size_t(newWidth) * size_t(newHeight);
     if (count / size_t(newWidth) != size_t(newHeight)) return false;
-    PixelBuffer newPixels = PixelBuffer::Allocate(count);
+    // A block that fits and is not more than twice too large is kept: images
+    // loaded one after another then cost no fresh memory, and a small image
+    // does not hold on to a huge block.
+    const bool reuse = pixels && pixels.Capacity() >= count && pixels.Capacity() / 2 <= count;
+    PixelBuffer newPixels = reuse ? PixelBuffer() : PixelBuffer::Allocate(count);
     std::unique_ptr<ColorQuad*[]> newColumns(new (std::nothrow) ColorQuad*[size_t(newWidth)]);
-    if (!newPixels || !newColumns) return false;
-    for (int32_t x = 0; x < newWidth; ++x) newColumns[x] = newPixels.Data() + size_t(x) * size_t(newHeight);
-    pixels = std::move(newPixels);
+    if ((!reuse && !newPixels) || !newColumns) return false;
+    if (!reuse) pixels = std::move(newPixels);
+    for (int32_t x = 0; x < newWidth; ++x) newColumns[x] = pixels.Data() + size_t(x) * size_t(newHeight);
     columns = std::move(newColumns);
     width = newWidth;
     height = newHeight;

@@ -33,13 +33,16 @@ void AdviseHugePages(void* start, size_t bytes) {
 PixelBuffer::~PixelBuffer() { std::free(block); }
 
 PixelBuffer::PixelBuffer(PixelBuffer&& other) noexcept
-    : block(std::exchange(other.block, nullptr)), data(std::exchange(other.data, nullptr)) {}
+    : block(std::exchange(other.block, nullptr)),
+      data(std::exchange(other.data, nullptr)),
+      capacity(std::exchange(other.capacity, 0)) {}
 
 PixelBuffer& PixelBuffer::operator=(PixelBuffer&& other) noexcept {
     if (this != &other) {
         std::free(block);
         block = std::exchange(other.block, nullptr);
         data = std::exchange(other.data, nullptr);
+        capacity = std::exchange(other.capacity, 0);
     }
     return *this;
 }
@@ -59,5 +62,6 @@ PixelBuffer PixelBuffer::Allocate(size_t pixelCount) {
         AdviseHugePages(reinterpret_cast<void*>(address), bytes & ~(HugePageSize - 1));
     }
     buffer.data = reinterpret_cast<ColorQuad*>(address);
+    buffer.capacity = pixelCount;
     return buffer;
 }

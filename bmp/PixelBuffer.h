@@ -20,9 +20,11 @@ public:
     static PixelBuffer Allocate(size_t pixelCount);
 
     ColorQuad* Data() const { return data; }
+    size_t Capacity() const { return capacity; }  // pixels
     explicit operator bool() const { return data != nullptr; }
 
 private:
     void* block = nullptr;  // what the allocator returned
     ColorQuad* data = nullptr;
+    size_t capacity = 0;
 };

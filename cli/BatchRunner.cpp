@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 #endif
 
+#include "BMPImage.h"
 #include "FrameOne.h"
 #include "Progress.h"
 
@@ -78,13 +79,14 @@ BatchCounts RunBatch(const std::vector<std::string>& inputs, const BatchOptions&
     std::atomic<size_t> next{0};
     std::atomic<int32_t> framed{0}, readFailed{0}, writeFailed{0};
     auto work = [&] {
+        BMPImage image;
         for (size_t i = next++; i < jobs.size(); i = next++) {
             const Job& job = jobs[i];
             if (!job.refusal.empty()) {
                 progress.Error(job.refusal);
                 ++writeFailed;
             } else {
-                const FrameResult result = FrameOne(job.input, job.output);
+                const FrameResult result = FrameOne(image, job.input, job.output);
                 if (result.outcome == FrameOutcome::ReadFailed) ++readFailed;
                 if (result.outcome == FrameOutcome::WriteFailed) ++writeFailed;
                 if (result.outcome == FrameOutcome::Framed) ++framed;

@@ -15,8 +15,7 @@ std::string Reason(const char* message, int systemError) {
 }
 }  // namespace
 
-FrameResult FrameOne(const std::string& input, const std::string& output) {
-    BMPImage image;
+FrameResult FrameOne(BMPImage& image, const std::string& input, const std::string& output) {
     if (!image.LoadFile(input.c_str()))
         return {FrameOutcome::ReadFailed, input + ": " + Reason(Message(image.LastReadError()), image.LastSystemError())};
     ApplyCircularFrame(image);

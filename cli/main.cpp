@@ -6,6 +6,7 @@
 
 #include "Arguments.h"
 #include "BatchRunner.h"
+#include "BMPImage.h"
 #include "FrameOne.h"
 #include "Progress.h"
 
@@ -16,7 +17,8 @@ constexpr int ExitUsage = 2;
 constexpr int ExitWriteFailed = 3;
 
 int RunSingle(const Arguments& arguments) {
-    const FrameResult result = FrameOne(arguments.inputs[0], arguments.output);
+    BMPImage image;
+    const FrameResult result = FrameOne(image, arguments.inputs[0], arguments.output);
     if (!result.message.empty()) std::fprintf(stderr, "bmpframe: %s\n", result.message.c_str());
     switch (result.outcome) {
     case FrameOutcome::Framed: return ExitFramed;

@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
 #include <utility>
+#include <vector>
 
 #include "BMPImage.h"
+#include "TestSupport.h"
 
 namespace {
 constexpr ColorQuad Red{0, 0, 255, 255};
@@ -212,4 +214,40 @@ TEST(IntegerPower, MultipliesExponentTimesAndGivesOneBelowOne) {
                           {2, 30, 1073741824}, {-2, 3, -8}, {0, 0, 1}, {5, INT32_MIN, 1}};
     for (const Case& c : cases)
         EXPECT_EQ(IntegerPower(c.base, c.exponent), c.result) << c.base << "^" << c.exponent;
+}
+
+TEST(Image, ALoadIntoAnImageThatHeldALargerOneEqualsALoadIntoANewImage) {
+    // 7 x 6 at 24 bits, cut inside the third row from the bottom: the rows
+    // above it must come out white, not as what the storage held before.
+    std::vector<uint8_t> rows;
+    for (int32_t i = 0; i < 6 * 24; ++i) rows.push_back(uint8_t(i * 5 + 1));
+    const std::vector<uint8_t> file = BmpBuilder().Size(7, 6).Rows(rows).TruncateTo(54 + 2 * 24 + 10).Build();
+    TempFile input(file);
+
+    BMPImage fresh;
+    ASSERT_TRUE(fresh.LoadFile(input.Path()));
+    BMPImage reused;
+    ASSERT_TRUE(reused.SetDimensions(8, 9));
+    Paint(reused);
+    ASSERT_TRUE(reused.LoadFile(input.Path()));
+    ASSERT_EQ(reused.Width(), 7);
+    ASSERT_EQ(reused.Height(), 6);
+    for (int32_t x = 0; x < 7; ++x)
+        for (int32_t y = 0; y < 6; ++y) EXPECT_EQ(reused.PixelAt(x, y), fresh.PixelAt(x, y)) << x << ", " << y;
+    EXPECT_EQ(reused.PixelAt(0, 0), WhiteTransparent);
+}
+
+TEST(Image, SmallerSizesAfterLargerOnesStillFillAndSeparateTheirColumns) {
+    BMPImage image;
+    ASSERT_TRUE(image.SetDimensions(40, 30));
+    Paint(image);
+    for (const auto& [width, height] : {std::make_pair(30, 30), std::make_pair(1, 1), std::make_pair(40, 30)}) {
+        ASSERT_TRUE(image.SetDimensions(width, height));
+        for (int32_t x = 0; x < width; ++x) {
+            if (x > 0) {
+                EXPECT_EQ(image.columns[x] - image.columns[x - 1], height);
+            }
+            for (int32_t y = 0; y < height; ++y) EXPECT_EQ(image.PixelAt(x, y), WhiteTransparent);
+        }
+    }
 }
