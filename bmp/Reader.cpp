@@ -121,10 +121,11 @@ void UnpackRows(ColorQuad* const* columns, int32_t depth, int32_t width, int32_t
 }
 
 // Whole 16-bit rows; the caller replays word by word only where the file ends early.
+// `colours` holds the decoded colour of each of the 65536 words.
 void UnpackRows16(ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count, const uint8_t* rows,
-                  int64_t rowSize, const Masks& masks) {
+                  int64_t rowSize, const ColorQuad* colours) {
     auto unpack = [&](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
-        for (int32_t k = 0; k < n; ++k) tile[k] = Decode16(Word16(in + 2 * size_t(x0 + k)), masks);
+        for (int32_t k = 0; k < n; ++k) tile[k] = colours[Word16(in + 2 * size_t(x0 + k))];
     };
     UnpackIntoColumns(columns, width, yBottom, count, rows, rowSize, unpack);
 }
@@ -238,6 +239,16 @@ ReadError BMPImage::Load(const char* path) {
 
     std::array<ColorQuad, 256> table{};
     for (int32_t i = 0; i < 256; ++i) table[i] = PaletteColor(i);
+    // A 16-bit pixel's colour depends only on its word: decode each word once.
+    std::unique_ptr<ColorQuad[]> wordColours;
+    if (depth == 16) {
+        wordColours.reset(new (std::nothrow) ColorQuad[65536]);
+        if (!wordColours) {
+            Reset();
+            return ReadError::OutOfMemory;
+        }
+        for (uint32_t w = 0; w < 65536; ++w) wordColours[w] = Decode16(uint16_t(w), masks);
+    }
     uint16_t word = 0;  // at 16 bits a missing word repeats the last one read
     int32_t y = height - 1;  // the next row to fill, counting down as the file runs bottom up
     while (y >= 0) {
@@ -245,7 +256,7 @@ ReadError BMPImage::Load(const char* path) {
         const size_t got = input.Read(io.get(), size_t(rowSize) * size_t(rows));
         int32_t decoded = rows;
         if (depth == 16 && got == size_t(rowSize) * size_t(rows)) {
-            UnpackRows16(columns.get(), width, y, rows, io.get(), rowSize, masks);
+            UnpackRows16(columns.get(), width, y, rows, io.get(), rowSize, wordColours.get());
             word = Word16(io.get() + size_t(rows - 1) * size_t(rowSize) + 2 * size_t(width - 1));
         } else if (depth == 16) {
             const size_t trailing = size_t(rowSize - 2 * int64_t{width});
@@ -259,7 +270,7 @@ ReadError BMPImage::Load(const char* path) {
                     } else {
                         p = got;
                     }
-                    row[x] = Decode16(word, masks);
+                    row[x] = wordColours[word];
                 }
                 p = std::min(p + trailing, got);
             }
