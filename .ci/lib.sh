@@ -19,3 +19,13 @@ step() {
   echo
   echo "=== $* ($(date +%T)) ==="
 }
+
+# Frames every supported corpus file with the native release build into
+# build/platforms/linux, for a cross build's outputs to be compared with.
+native_reference_outputs() {
+  local reference="$PWD/build/platforms/linux"
+  cmake --preset release > /dev/null
+  cmake --build --preset release --target velmora_frame_corpus
+  rm -rf "$reference" && mkdir -p "$reference"
+  build/release/tests/platforms/velmora_frame_corpus ../shared/corpus "$reference"
+}

@@ -653,12 +653,19 @@ void ExpectUnderCap(const std::vector<CappedLoad>& loads) {
     EXPECT_EXIT(LoadAllUnderCap(files, loads), testing::ExitedWithCode(LoadedAsExpected), "");
 }
 
-TEST(ReaderMemory, AHugeOffsetSkipsWithoutAGapSizedBuffer) {
+// Loads run in a child whose address space is capped, where a cap can be set.
+class ReaderMemory : public testing::Test {
+protected:
+    void SetUp() override {
 #if !defined(__linux__)
-    GTEST_SKIP() << "needs an address-space cap";
+        GTEST_SKIP() << "needs an address-space cap";
 #endif
-    if (!AddressSpaceCanBeCapped) GTEST_SKIP() << "the sanitizer's shadow memory defeats an address-space cap";
-    if (Emulated) GTEST_SKIP() << "the emulator does not pass an address-space cap on";
+        if (!AddressSpaceCanBeCapped) GTEST_SKIP() << "the sanitizer's shadow memory defeats an address-space cap";
+        if (Emulated) GTEST_SKIP() << "the emulator does not pass an address-space cap on";
+    }
+};
+
+TEST_F(ReaderMemory, AHugeOffsetSkipsWithoutAGapSizedBuffer) {
     ExpectUnderCap({
         {Patch32(BmpBuilder().Size(2, 2).Rows(std::vector<uint8_t>(16, 7)).Build(), BfOffBitsAt, 0x7FFFFFF0), true,
          ReadError::None},
@@ -670,12 +677,7 @@ TEST(ReaderMemory, AHugeOffsetSkipsWithoutAGapSizedBuffer) {
 
 // Sizes just inside the limits are not refused as too large; when their
 // pixels cannot be had the reader refuses instead of crashing or throwing.
-TEST(ReaderMemory, PixelStorageThatCannotBeHadIsRefused) {
-#if !defined(__linux__)
-    GTEST_SKIP() << "needs an address-space cap";
-#endif
-    if (!AddressSpaceCanBeCapped) GTEST_SKIP() << "the sanitizer's shadow memory defeats an address-space cap";
-    if (Emulated) GTEST_SKIP() << "the emulator does not pass an address-space cap on";
+TEST_F(ReaderMemory, PixelStorageThatCannotBeHadIsRefused) {
     ExpectUnderCap({
         {BmpBuilder().Size(16384, 16384).Build(), false, ReadError::OutOfMemory},
         {BmpBuilder().BitCount(32).Size((1 << 26) - 1, 1).Build(), false, ReadError::OutOfMemory},

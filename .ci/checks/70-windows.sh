@@ -11,10 +11,7 @@ export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all
 
 step "native reference outputs"
 reference="$PWD/build/platforms/linux"
-cmake --preset release > /dev/null
-cmake --build --preset release --target velmora_frame_corpus
-rm -rf "$reference" && mkdir -p "$reference"
-build/release/tests/platforms/velmora_frame_corpus ../shared/corpus "$reference"
+native_reference_outputs
 
 step "cross-build"
 cmake --preset windows
