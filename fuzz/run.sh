@@ -26,6 +26,6 @@ for target in LoadFrameSaveFuzzer ImageOperationsFuzzer; do
     grep -E "ERROR|invariant broken|SUMMARY|Test unit written" "$build/$target.log" || tail -n 30 "$build/$target.log"
     echo "$target found a problem; the input is in $findings (add it to fuzz/regressions)"
   fi
-  grep -E "^#[0-9]+ +DONE|stat::average_exec_per_sec" "$build/$target.log" || true
+  grep -E "^#[0-9]+[[:space:]]+DONE|stat::average_exec_per_sec" "$build/$target.log" || true
 done
 exit "$status"
