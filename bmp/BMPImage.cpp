@@ -1,8 +1,11 @@
 #include "BMPImage.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
+
+#include "ColumnTiles.h"
 
 int32_t IntegerPower(int32_t base, int32_t exponent) {
     int32_t result = 1;
@@ -125,31 +128,21 @@ uint8_t BMPImage::NearestPaletteIndex(const ColorQuad& colour) const {
     return uint8_t(best);
 }
 
-namespace {
-// Columns moved together: each of them is read or written as one short
-// sequential run, so the memory system fetches them side by side instead of
-// waiting for one column after another.
-constexpr int32_t TileColumns = 16;
-}  // namespace
-
+// The block's rows are whole pixels, moved through the same tiles as file rows.
 void BMPImage::CopyRowsOut(int32_t yBottom, int32_t count, ColorQuad* block) const {
-    for (int32_t x0 = 0; x0 < width; x0 += TileColumns) {
-        const int32_t x1 = std::min(width, x0 + TileColumns);
-        for (int32_t i = 0; i < count; ++i) {
-            ColorQuad* out = block + size_t(i) * size_t(width);
-            for (int32_t x = x0; x < x1; ++x) out[x] = columns[x][yBottom - i];
-        }
-    }
+    PackFromColumns(columns.get(), width, yBottom, count, reinterpret_cast<uint8_t*>(block),
+                    int64_t{width} * int64_t{sizeof(ColorQuad)},
+                    [](const ColorQuad* tile, int32_t x0, int32_t n, uint8_t* out) {
+                        std::memcpy(out + sizeof(ColorQuad) * size_t(x0), tile, sizeof(ColorQuad) * size_t(n));
+                    });
 }
 
 void BMPImage::CopyRowsIn(int32_t yBottom, int32_t count, const ColorQuad* block) {
-    for (int32_t x0 = 0; x0 < width; x0 += TileColumns) {
-        const int32_t x1 = std::min(width, x0 + TileColumns);
-        for (int32_t i = 0; i < count; ++i) {
-            const ColorQuad* in = block + size_t(i) * size_t(width);
-            for (int32_t x = x0; x < x1; ++x) columns[x][yBottom - i] = in[x];
-        }
-    }
+    UnpackIntoColumns(columns.get(), width, yBottom, count, reinterpret_cast<const uint8_t*>(block),
+                      int64_t{width} * int64_t{sizeof(ColorQuad)},
+                      [](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
+                          std::memcpy(tile, in + sizeof(ColorQuad) * size_t(x0), sizeof(ColorQuad) * size_t(n));
+                      });
 }
 
 void BMPImage::Reset() {

@@ -25,8 +25,8 @@ struct FileCloser {
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
-// Rows move between the file and the columns this many at a time (at most),
-// through one I/O buffer and one row-major block of pixels.
+// Rows move from the file into the columns this many at a time (at most),
+// through one I/O buffer.
 constexpr int64_t BlockBytes = int64_t{2048} << 10;
 constexpr int32_t MaxBlockRows = 64;
 
@@ -229,10 +229,12 @@ ReadError BMPImage::Load(const char* path) {
     const int32_t blockRows = BlockRows(width);
     const int64_t rowSize = RowSize(depth, width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]);
-    // Not cleared here: a row is set when it arrives, and a tiny file that
-    // declares one huge row must not pay for touching it.
-    std::unique_ptr<ColorQuad[]> block(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
-    if (!io || !block) {
+    // Only 16-bit rows that the file cuts short are replayed word by word
+    // into a block of pixels. Not cleared: a row is set when it arrives, and a
+    // tiny file that declares one huge row must not pay for touching it.
+    std::unique_ptr<ColorQuad[]> block;
+    if (depth == 16) block.reset(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
+    if (!io || (depth == 16 && !block)) {
         Reset();
         return ReadError::OutOfMemory;
     }

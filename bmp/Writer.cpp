@@ -6,9 +6,9 @@
 #include <new>
 
 #include "BMPImage.h"
+#include "ColumnTiles.h"
 #include "Headers.h"
 #include "Limits.h"
-#include "ColumnTiles.h"
 #include "PaletteIndexCache.h"
 #include "RowCodec.h"
 #include "RowSize.h"
