@@ -20,12 +20,24 @@ step() {
   echo "=== $* ($(date +%T)) ==="
 }
 
-# Frames every supported corpus file with the native release build into
-# build/platforms/linux, for a cross build's outputs to be compared with.
+# Where the native build's framed corpus files go, for a cross build's outputs
+# to be compared with.
+reference="$PWD/build/platforms/linux"
+
+# Frames every supported corpus file with the native release build into $reference.
 native_reference_outputs() {
-  local reference="$PWD/build/platforms/linux"
   cmake --preset release > /dev/null
   cmake --build --preset release --target velmora_frame_corpus
   rm -rf "$reference" && mkdir -p "$reference"
   build/release/tests/platforms/velmora_frame_corpus ../shared/corpus "$reference"
+}
+
+# Every native reference output must have a byte-identical twin in folder $1.
+expect_identical_to_reference() {
+  local same=0 file
+  for file in "$reference"/*.bmp; do
+    cmp "$file" "$1/$(basename "$file")"
+    same=$((same + 1))
+  done
+  echo "$same framed files byte-identical to the native build"
 }

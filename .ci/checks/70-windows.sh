@@ -10,7 +10,6 @@ need_packages cmake g++ googletest g++-mingw-w64-x86-64-posix binutils-mingw-w64
 export WINEPREFIX="$PWD/build/windows/wineprefix" WINEDEBUG=-all
 
 step "native reference outputs"
-reference="$PWD/build/platforms/linux"
 native_reference_outputs
 
 step "cross-build"
@@ -44,9 +43,4 @@ step "byte identity with the native build"
 windows="$PWD/build/platforms/windows"
 rm -rf "$windows" && mkdir -p "$windows"
 wine build/windows/velmora_frame_corpus.exe ../shared/corpus "$windows"
-same=0
-for file in "$reference"/*.bmp; do
-  cmp "$file" "$windows/$(basename "$file")"
-  same=$((same + 1))
-done
-echo "$same framed files byte-identical to the native build"
+expect_identical_to_reference "$windows"

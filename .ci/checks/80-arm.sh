@@ -10,7 +10,6 @@ need_packages cmake g++ googletest g++-arm-linux-gnueabihf qemu-user
 emulator=(qemu-arm -L /usr/arm-linux-gnueabihf)
 
 step "native reference outputs"
-reference="$PWD/build/platforms/linux"
 native_reference_outputs
 
 step "cross-build"
@@ -28,9 +27,4 @@ step "byte identity with the native build"
 arm="$PWD/build/platforms/arm"
 rm -rf "$arm" && mkdir -p "$arm"
 "${emulator[@]}" build/arm/tests/platforms/velmora_frame_corpus ../shared/corpus "$arm"
-same=0
-for file in "$reference"/*.bmp; do
-  cmp "$file" "$arm/$(basename "$file")"
-  same=$((same + 1))
-done
-echo "$same framed files byte-identical to the native build"
+expect_identical_to_reference "$arm"
