@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "ColumnTiles.h"
+#include "RowWindow.h"
 
 int32_t IntegerPower(int32_t base, int32_t exponent) {
     int32_t result = 1;
@@ -128,21 +128,12 @@ uint8_t BMPImage::NearestPaletteIndex(const ColorQuad& colour) const {
     return uint8_t(best);
 }
 
-// The block's rows are whole pixels, moved through the same tiles as file rows.
 void BMPImage::CopyRowsOut(int32_t yBottom, int32_t count, ColorQuad* block) const {
-    PackFromColumns(columns.get(), width, yBottom, count, reinterpret_cast<uint8_t*>(block),
-                    int64_t{width} * int64_t{sizeof(ColorQuad)},
-                    [](const ColorQuad* tile, int32_t x0, int32_t n, uint8_t* out) {
-                        std::memcpy(out + sizeof(ColorQuad) * size_t(x0), tile, sizeof(ColorQuad) * size_t(n));
-                    });
+    LoadRows(columns.get(), 0, width, yBottom, count, block);
 }
 
 void BMPImage::CopyRowsIn(int32_t yBottom, int32_t count, const ColorQuad* block) {
-    UnpackIntoColumns(columns.get(), width, yBottom, count, reinterpret_cast<const uint8_t*>(block),
-                      int64_t{width} * int64_t{sizeof(ColorQuad)},
-                      [](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
-                          std::memcpy(tile, in + sizeof(ColorQuad) * size_t(x0), sizeof(ColorQuad) * size_t(n));
-                      });
+    StoreRows(columns.get(), 0, width, yBottom, count, block);
 }
 
 void BMPImage::Reset() {

@@ -2,7 +2,6 @@
 
 #include <array>
 #include <cstdint>
-#include <utility>
 
 #include "BMPImage.h"
 
@@ -11,41 +10,22 @@
 // colours, so a small table answers almost every pixel. Colours are never
 // evicted: with a direct-mapped table two palette colours that share a slot
 // pushed each other out on every pixel, and each miss scans the palette.
+//
+// A hit costs one probe and no other state: noisy rows change colour at
+// every pixel, and remembering the last colour only added branches that
+// such rows mispredict.
 class PaletteIndexCache {
 public:
     explicit PaletteIndexCache(const BMPImage& source) : image(source) {}
 
     uint8_t IndexOf(ColorQuad colour) {
-        const uint32_t key = uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
-        if (key == lastKey) return lastIndex;
-        if (key == previousKey) {  // two colours in turn, as in dithered or 1-bit images
-            std::swap(lastKey, previousKey);
-            std::swap(lastIndex, previousIndex);
-            return lastIndex;
-        }
-        previousKey = lastKey;
-        previousIndex = lastIndex;
-        uint32_t position = (key * 2654435761u) >> (32 - SlotBits);
-        for (;;) {
-            Slot& slot = slots[position];
-            if (slot.tag == key + 1) {
-                lastIndex = slot.index;
-                break;
-            }
-            if (slot.tag == 0) {
-                lastIndex = image.NearestPaletteIndex(colour);
-                if (used < MaxUsed) {  // a full table still answers, uncached
-                    slot.tag = key + 1;
-                    slot.index = lastIndex;
-                    ++used;
-                }
-                break;
-            }
-            position = (position + 1) & (SlotCount - 1);
-        }
-        lastKey = key;
-        return lastIndex;
+        const uint32_t key = Key(colour);
+        const Slot& home = slots[Home(key)];
+        if (home.tag == key + 1) return uint8_t(home.index);
+        return Probe(colour, key);
     }
+
+    ColorQuad Colour(int32_t index) const { return image.PaletteColor(index); }
 
 private:
     static constexpr int SlotBits = 12;
@@ -53,14 +33,32 @@ private:
     static constexpr uint32_t MaxUsed = SlotCount / 4 * 3;  // keeps probe runs short
     struct Slot {
         uint32_t tag = 0;  // colour + 1, so that 0 marks an empty slot
-        uint8_t index = 0;
+        uint32_t index = 0;
     };
+
+    static uint32_t Key(ColorQuad colour) {
+        return uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
+    }
+    static uint32_t Home(uint32_t key) { return (key * 2654435761u) >> (32 - SlotBits); }
+
+    // Colours past their home slot, and colours not seen yet.
+    uint8_t Probe(ColorQuad colour, uint32_t key) {
+        for (uint32_t position = Home(key);; position = (position + 1) & (SlotCount - 1)) {
+            Slot& slot = slots[position];
+            if (slot.tag == key + 1) return uint8_t(slot.index);
+            if (slot.tag == 0) {
+                const uint8_t index = image.NearestPaletteIndex(colour);
+                if (used < MaxUsed) {  // a full table still answers, uncached
+                    slot.tag = key + 1;
+                    slot.index = index;
+                    ++used;
+                }
+                return index;
+            }
+        }
+    }
 
     const BMPImage& image;
     std::array<Slot, SlotCount> slots{};
     uint32_t used = 0;
-    uint32_t lastKey = UINT32_MAX;  // no colour has this key
-    uint8_t lastIndex = 0;
-    uint32_t previousKey = UINT32_MAX;
-    uint8_t previousIndex = 0;
 };

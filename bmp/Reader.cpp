@@ -7,12 +7,12 @@
 #include <new>
 
 #include "BMPImage.h"
-#include "ColumnTiles.h"
 #include "Headers.h"
 #include "Limits.h"
 #include "ReadExact.h"
 #include "RowCodec.h"
 #include "RowSize.h"
+#include "RowWindow.h"
 
 bool ReadExact(void* buffer, int32_t itemSize, int32_t itemCount, std::FILE* stream) {
     if (itemSize < 0 || itemCount < 0 || std::feof(stream)) return false;
@@ -24,15 +24,6 @@ struct FileCloser {
     void operator()(std::FILE* file) const { (void)std::fclose(file); }  // a file only read loses nothing
 };
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
-
-// Rows move from the file into the columns this many at a time (at most),
-// through one I/O buffer.
-constexpr int64_t BlockBytes = int64_t{2048} << 10;
-constexpr int32_t MaxBlockRows = 64;
-
-int32_t BlockRows(int32_t width) {
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(MaxBlockRows, BlockBytes / (4 * int64_t{width}))));
-}
 
 // Reads little-endian fields; a field keeps its value when its read fails.
 bool ReadU16(std::FILE* file, uint16_t& value) {
@@ -100,34 +91,38 @@ ColorQuad Decode16(uint16_t word, const Masks& m) {
 
 uint16_t Word16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
 
-// Whole rows at depths other than 16, straight from the file's bytes into the columns.
-void UnpackRows(ColorQuad* const* columns, int32_t depth, int32_t width, int32_t yBottom, int32_t count,
-                const uint8_t* rows, int64_t rowSize, const ColorQuad* table) {
-    auto unpack = [&](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
-        switch (depth) {
-        case 1: UnpackRow1(in + x0 / 8, n, table, tile); break;  // tiles start on whole bytes
-        case 4: UnpackRow4(in + x0 / 2, n, table, tile); break;
-        case 8: UnpackRow8(in + x0, n, table, tile); break;
-        case 24:
-            for (int32_t k = 0; k < n; ++k) {
-                const uint8_t* p = in + 3 * size_t(x0 + k);
-                tile[k] = ColorQuad{p[0], p[1], p[2], 0};  // 24-bit pixels have alpha 0
-            }
-            break;
-        default: UnpackRow32(in + 4 * size_t(x0), n, tile); break;
-        }
-    };
-    UnpackIntoColumns(columns, width, yBottom, count, rows, rowSize, unpack);
+// Pixels x0 .. x0 + count - 1 of one file row at a depth other than 16.
+void UnpackPixels(int32_t depth, const uint8_t* in, int32_t x0, int32_t count, const ColorQuad* table,
+                  ColorQuad* pixels) {
+    switch (depth) {
+    case 1: UnpackRow1(in + x0 / 8, count, table, pixels); break;  // pieces start on whole bytes
+    case 4: UnpackRow4(in + x0 / 2, count, table, pixels); break;
+    case 8: UnpackRow8(in + x0, count, table, pixels); break;
+    case 24: UnpackRow24(in + 3 * size_t(x0), count, pixels); break;
+    default: UnpackRow32(in + 4 * size_t(x0), count, pixels); break;
+    }
 }
 
-// Whole 16-bit rows; the caller replays word by word only where the file ends early.
-// `colours` holds the decoded colour of each of the 65536 words.
-void UnpackRows16(ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count, const uint8_t* rows,
-                  int64_t rowSize, const ColorQuad* colours) {
-    auto unpack = [&](const uint8_t* in, int32_t x0, int32_t n, ColorQuad* tile) {
-        for (int32_t k = 0; k < n; ++k) tile[k] = colours[Word16(in + 2 * size_t(x0 + k))];
-    };
-    UnpackIntoColumns(columns, width, yBottom, count, rows, rowSize, unpack);
+// The 16-bit words of `rows` file rows, of which `got` bytes arrived, as
+// pixels x0 .. x0 + span - 1 of each row. A missing word repeats the last one
+// read before it; returns the last word read. `colours` holds the colour of
+// each of the 65536 words.
+uint16_t UnpackWords(const uint8_t* in, size_t got, int64_t rowSize, int32_t rows, int32_t x0, int32_t span,
+                     const ColorQuad* colours, uint16_t word, ColorQuad* window) {
+    for (int32_t i = 0; i < rows; ++i) {
+        ColorQuad* pixels = window + size_t(i) * size_t(span);
+        size_t p = size_t(i) * size_t(rowSize) + 2 * size_t(x0);
+        if (p + 2 * size_t(span) <= got) {
+            for (int32_t k = 0; k < span; ++k) pixels[k] = colours[Word16(in + p + 2 * size_t(k))];
+            word = Word16(in + p + 2 * size_t(span - 1));
+            continue;
+        }
+        for (int32_t k = 0; k < span; ++k, p += 2) {
+            if (p + 2 <= got) word = Word16(in + p);
+            pixels[k] = colours[word];
+        }
+    }
+    return word;
 }
 }  // namespace
 
@@ -226,60 +221,40 @@ ReadError BMPImage::Load(const char* path) {
     for (int i = 0; i < 3; ++i) masks.shift[i] = MaskShift(masks.mask[i]);
     input.SkipTo(offBits);
 
-    const int32_t blockRows = BlockRows(width);
+    const RowWindow window = WindowFor(width);
     const int64_t rowSize = RowSize(depth, width);
-    std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]);
-    // Only 16-bit rows that the file cuts short are replayed word by word
-    // into a block of pixels. Not cleared: a row is set when it arrives, and a
-    // tiny file that declares one huge row must not pay for touching it.
-    std::unique_ptr<ColorQuad[]> block;
-    if (depth == 16) block.reset(new (std::nothrow) ColorQuad[size_t(width) * size_t(blockRows)]);
-    if (!io || (depth == 16 && !block)) {
+    std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * window.rows)]);
+    // Zeroed once: 24-bit pixels never set alpha, which must read 0.
+    std::unique_ptr<ColorQuad[]> pixelRows(new (std::nothrow) ColorQuad[size_t(window.span) * size_t(window.rows)]());
+    // A 16-bit pixel's colour depends only on its word: decode each word once.
+    std::unique_ptr<ColorQuad[]> wordColours;
+    if (depth == 16) wordColours.reset(new (std::nothrow) ColorQuad[65536]);
+    if (!io || !pixelRows || (depth == 16 && !wordColours)) {
         Reset();
         return ReadError::OutOfMemory;
     }
-
     std::array<ColorQuad, 256> table{};
     for (int32_t i = 0; i < 256; ++i) table[i] = PaletteColor(i);
-    // A 16-bit pixel's colour depends only on its word: decode each word once.
-    std::unique_ptr<ColorQuad[]> wordColours;
-    if (depth == 16) {
-        wordColours.reset(new (std::nothrow) ColorQuad[65536]);
-        if (!wordColours) {
-            Reset();
-            return ReadError::OutOfMemory;
-        }
+    if (depth == 16)
         for (uint32_t w = 0; w < 65536; ++w) wordColours[w] = Decode16(uint16_t(w), masks);
-    }
+
     uint16_t word = 0;  // at 16 bits a missing word repeats the last one read
     int32_t y = height - 1;  // the next row to fill, counting down as the file runs bottom up
     while (y >= 0) {
-        const int32_t rows = std::min(blockRows, y + 1);
+        const int32_t rows = std::min(window.rows, y + 1);
         const size_t got = input.Read(io.get(), size_t(rowSize) * size_t(rows));
-        int32_t decoded = rows;
-        if (depth == 16 && got == size_t(rowSize) * size_t(rows)) {
-            UnpackRows16(columns.get(), width, y, rows, io.get(), rowSize, wordColours.get());
-            word = Word16(io.get() + size_t(rows - 1) * size_t(rowSize) + 2 * size_t(width - 1));
-        } else if (depth == 16) {
-            const size_t trailing = size_t(rowSize - 2 * int64_t{width});
-            size_t p = 0;
-            for (int32_t i = 0; i < rows; ++i) {
-                ColorQuad* row = block.get() + size_t(i) * size_t(width);
-                for (int32_t x = 0; x < width; ++x) {
-                    if (p + 2 <= got) {
-                        word = Word16(io.get() + p);
-                        p += 2;
-                    } else {
-                        p = got;
-                    }
-                    row[x] = wordColours[word];
-                }
-                p = std::min(p + trailing, got);
+        // At 16 bits every row is kept, cut or not; otherwise a short row ends the image.
+        const int32_t decoded = depth == 16 ? rows : int32_t(got / size_t(rowSize));
+        for (int32_t x0 = 0; x0 < width; x0 += window.span) {
+            const int32_t span = std::min(window.span, width - x0);
+            if (depth == 16) {
+                word = UnpackWords(io.get(), got, rowSize, rows, x0, span, wordColours.get(), word, pixelRows.get());
+            } else {
+                for (int32_t i = 0; i < decoded; ++i)
+                    UnpackPixels(depth, io.get() + size_t(i) * size_t(rowSize), x0, span, table.data(),
+                                 pixelRows.get() + size_t(i) * size_t(span));
             }
-            CopyRowsIn(y, rows, block.get());
-        } else {
-            decoded = int32_t(got / size_t(rowSize));  // a short row ends the image
-            UnpackRows(columns.get(), depth, width, y, decoded, io.get(), rowSize, table.data());
+            StoreRows(columns.get(), x0, span, y, decoded, pixelRows.get());
         }
         y -= decoded;
         if (decoded < rows) break;

@@ -3,11 +3,20 @@
 #include <cstring>
 
 void UnpackRow1(const uint8_t* in, int32_t width, const ColorQuad* palette, ColorQuad* row) {
-    for (int32_t x = 0; x < width; ++x) row[x] = palette[(in[x >> 3] >> (7 - (x & 7))) & 1];
+    const ColorQuad colours[2] = {palette[0], palette[1]};
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8, ++in)  // a whole byte at a time: no shift that depends on x
+        for (int32_t i = 0; i < 8; ++i) row[x + i] = colours[(*in >> (7 - i)) & 1];
+    for (int32_t i = 0; x < width; ++x, ++i) row[x] = colours[(*in >> (7 - i)) & 1];
 }
 
 void UnpackRow4(const uint8_t* in, int32_t width, const ColorQuad* palette, ColorQuad* row) {
-    for (int32_t x = 0; x < width; ++x) row[x] = palette[(x & 1) ? in[x >> 1] & 0x0F : in[x >> 1] >> 4];
+    int32_t x = 0;
+    for (; x + 2 <= width; x += 2, ++in) {
+        row[x] = palette[*in >> 4];
+        row[x + 1] = palette[*in & 0x0F];
+    }
+    if (x < width) row[x] = palette[*in >> 4];
 }
 
 void UnpackRow8(const uint8_t* in, int32_t width, const ColorQuad* palette, ColorQuad* row) {
@@ -26,21 +35,41 @@ void UnpackRow32(const uint8_t* in, int32_t width, ColorQuad* row) {
     std::memcpy(row, in, size_t(width) * sizeof(ColorQuad));
 }
 
+namespace {
+uint32_t Rgb(ColorQuad colour) {
+    return uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
+}
+
+uint32_t PackByte1(const ColorQuad* pixels, int32_t count, PaletteIndexCache& indices) {
+    uint32_t byte = 0;
+    for (int32_t i = 0; i < count; ++i) byte |= uint32_t{indices.IndexOf(pixels[i])} << (7 - i);
+    return byte;
+}
+}  // namespace
+
 void PackRow1(const ColorQuad* row, int32_t width, PaletteIndexCache& indices, uint8_t* out) {
-    for (int32_t x = 0; x < width; x += 8) {
+    // A pixel of the first palette colour is index 0 and, failing that, one of
+    // the second is index 1: whole bytes of such pixels need no lookup.
+    const uint32_t first = Rgb(indices.Colour(0));
+    const uint32_t second = Rgb(indices.Colour(1));
+    int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
         uint32_t byte = 0;
-        const int32_t end = width - x < 8 ? width - x : 8;
-        for (int32_t i = 0; i < end; ++i) byte += uint32_t{indices.IndexOf(row[x + i])} << (7 - i);
-        out[x >> 3] = uint8_t(byte);
+        uint32_t other = 0;
+        for (int32_t i = 0; i < 8; ++i) {
+            const uint32_t rgb = Rgb(row[x + i]);
+            byte |= uint32_t{rgb != first} << (7 - i);
+            other |= uint32_t{rgb != first && rgb != second};
+        }
+        out[x >> 3] = uint8_t(other != 0 ? PackByte1(row + x, 8, indices) : byte);
     }
+    if (x < width) out[x >> 3] = uint8_t(PackByte1(row + x, width - x, indices));
 }
 
 void PackRow4(const ColorQuad* row, int32_t width, PaletteIndexCache& indices, uint8_t* out) {
-    for (int32_t x = 0; x < width; x += 2) {
-        uint32_t byte = uint32_t{indices.IndexOf(row[x])} * 16;
-        if (x + 1 < width) byte += indices.IndexOf(row[x + 1]);
-        out[x >> 1] = uint8_t(byte);
-    }
+    int32_t x = 0;
+    for (; x + 2 <= width; x += 2) out[x >> 1] = uint8_t(indices.IndexOf(row[x]) << 4 | indices.IndexOf(row[x + 1]));
+    if (x < width) out[x >> 1] = uint8_t(indices.IndexOf(row[x]) << 4);
 }
 
 void PackRow8(const ColorQuad* row, int32_t width, PaletteIndexCache& indices, uint8_t* out) {

@@ -6,12 +6,12 @@
 #include <new>
 
 #include "BMPImage.h"
-#include "ColumnTiles.h"
 #include "Headers.h"
 #include "Limits.h"
 #include "PaletteIndexCache.h"
 #include "RowCodec.h"
 #include "RowSize.h"
+#include "RowWindow.h"
 
 namespace {
 struct FileCloser {
@@ -20,13 +20,6 @@ struct FileCloser {
 using FileHandle = std::unique_ptr<std::FILE, FileCloser>;
 
 constexpr int32_t DefaultPelsPerMeter = 3780;  // 96 dots per inch
-constexpr int64_t BlockBytes = int64_t{2048} << 10;
-constexpr int32_t MaxBlockRows = 64;
-
-int32_t BlockRows(int32_t width) {
-    return int32_t(std::max<int64_t>(1, std::min<int64_t>(MaxBlockRows, BlockBytes / (4 * int64_t{width}))));
-}
-
 // Little-endian fields, one at a time, each with its own width.
 uint8_t* PutU16(uint8_t* out, uint32_t value) {
     out[0] = uint8_t(value);
@@ -61,6 +54,19 @@ uint8_t* PutInfoHeader(uint8_t* out, const InfoHeader& info) {
     return PutU32(out, info.biClrImportant);
 }
 
+// Pixels x0 .. x0 + count - 1 of one file row; the row's padding is left alone.
+void PackPixels(int32_t depth, const ColorQuad* pixels, int32_t x0, int32_t count, PaletteIndexCache& indices,
+                uint8_t* out) {
+    switch (depth) {
+    case 1: PackRow1(pixels, count, indices, out + x0 / 8); break;  // pieces start on whole bytes
+    case 4: PackRow4(pixels, count, indices, out + x0 / 2); break;
+    case 8: PackRow8(pixels, count, indices, out + x0); break;
+    case 16: PackRow16(pixels, count, out + 2 * size_t(x0)); break;
+    case 24: PackRow24(pixels, count, out + 3 * size_t(x0)); break;
+    default: PackRow32(pixels, count, out + 4 * size_t(x0)); break;
+    }
+}
+
 int64_t PaletteBytes(int32_t depth) {
     if (depth <= 8) return 4 * int64_t{IntegerPower(2, depth)};
     return depth == 16 ? 12 : 0;
@@ -85,11 +91,12 @@ WriteError BMPImage::Save(const char* path) {
     if (HeadersSize + paletteBytes + imageBytes > int64_t(Limits::MaxFileBytes)) return WriteError::TooLarge;
 
     // Everything that can fail for want of memory is had before the file exists.
-    const int32_t blockRows = BlockRows(width);
-    std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * blockRows)]());
+    const RowWindow window = WindowFor(width);
+    std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * window.rows)]());
+    std::unique_ptr<ColorQuad[]> pixelRows(new (std::nothrow) ColorQuad[size_t(window.span) * size_t(window.rows)]);
     std::unique_ptr<ColorQuad[]> standardPalette;
     if (depth <= 8 && !palette) standardPalette.reset(new (std::nothrow) ColorQuad[IntegerPower(2, depth)]);
-    if (!io || (depth <= 8 && !palette && !standardPalette)) return WriteError::OutOfMemory;
+    if (!io || !pixelRows || (depth <= 8 && !palette && !standardPalette)) return WriteError::OutOfMemory;
 
     FileHandle file(std::fopen(path, "wb"));
     if (!file) {
@@ -129,18 +136,14 @@ WriteError BMPImage::Save(const char* path) {
 
     PaletteIndexCache indices(*this);
     for (int32_t y = height - 1; written && y >= 0;) {
-        const int32_t rows = std::min(blockRows, y + 1);
-        PackFromColumns(columns.get(), width, y, rows, io.get(), rowSize,
-                        [&](const ColorQuad* tile, int32_t x0, int32_t n, uint8_t* out) {
-                            switch (depth) {
-                            case 1: PackRow1(tile, n, indices, out + x0 / 8); break;  // tiles start on whole bytes
-                            case 4: PackRow4(tile, n, indices, out + x0 / 2); break;
-                            case 8: PackRow8(tile, n, indices, out + x0); break;
-                            case 16: PackRow16(tile, n, out + 2 * size_t(x0)); break;
-                            case 24: PackRow24(tile, n, out + 3 * size_t(x0)); break;
-                            default: PackRow32(tile, n, out + 4 * size_t(x0)); break;
-                            }
-                        });
+        const int32_t rows = std::min(window.rows, y + 1);
+        for (int32_t x0 = 0; x0 < width; x0 += window.span) {
+            const int32_t span = std::min(window.span, width - x0);
+            LoadRows(columns.get(), x0, span, y, rows, pixelRows.get());
+            for (int32_t i = 0; i < rows; ++i)
+                PackPixels(depth, pixelRows.get() + size_t(i) * size_t(span), x0, span, indices,
+                           io.get() + size_t(i) * size_t(rowSize));
+        }
         const size_t bytes = size_t(rowSize) * size_t(rows);
         written = std::fwrite(io.get(), 1, bytes, file.get()) == bytes;
         y -= rows;
