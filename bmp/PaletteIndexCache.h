@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 #include "BMPImage.h"
 
@@ -27,6 +28,13 @@ public:
 
     ColorQuad Colour(int32_t index) const { return image.PaletteColor(index); }
 
+    // Blue, green and red as one number, from a single load of the pixel.
+    static uint32_t Key(ColorQuad colour) {
+        uint32_t word = 0;
+        std::memcpy(&word, &colour, sizeof word);
+        return word & ColourMask();
+    }
+
 private:
     static constexpr int SlotBits = 12;
     static constexpr uint32_t SlotCount = uint32_t{1} << SlotBits;
@@ -36,9 +44,6 @@ private:
         uint32_t index = 0;
     };
 
-    static uint32_t Key(ColorQuad colour) {
-        return uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
-    }
     static uint32_t Home(uint32_t key) { return (key * 2654435761u) >> (32 - SlotBits); }
 
     // Colours past their home slot, and colours not seen yet.

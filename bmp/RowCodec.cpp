@@ -24,7 +24,19 @@ void UnpackRow8(const uint8_t* in, int32_t width, const ColorQuad* palette, Colo
 }
 
 void UnpackRow24(const uint8_t* in, int32_t width, ColorQuad* row) {
-    for (int32_t x = 0; x < width; ++x, in += 3) {
+    // Four bytes at a time: the file's three colour bytes, and the alpha the
+    // pixel had. The last pixel goes byte by byte, so no byte past the row is read.
+    const uint32_t colour = ColourMask();
+    int32_t x = 0;
+    for (; x + 1 < width; ++x, in += 3) {
+        uint32_t bytes = 0;
+        uint32_t pixel = 0;
+        std::memcpy(&bytes, in, 4);
+        std::memcpy(&pixel, &row[x], 4);
+        pixel = (bytes & colour) | (pixel & ~colour);
+        std::memcpy(&row[x], &pixel, 4);
+    }
+    if (x < width) {
         row[x].blue = in[0];
         row[x].green = in[1];
         row[x].red = in[2];
@@ -36,10 +48,6 @@ void UnpackRow32(const uint8_t* in, int32_t width, ColorQuad* row) {
 }
 
 namespace {
-uint32_t Rgb(ColorQuad colour) {
-    return uint32_t{colour.blue} | uint32_t{colour.green} << 8 | uint32_t{colour.red} << 16;
-}
-
 uint32_t PackByte1(const ColorQuad* pixels, int32_t count, PaletteIndexCache& indices) {
     uint32_t byte = 0;
     for (int32_t i = 0; i < count; ++i) byte |= uint32_t{indices.IndexOf(pixels[i])} << (7 - i);
@@ -50,14 +58,14 @@ uint32_t PackByte1(const ColorQuad* pixels, int32_t count, PaletteIndexCache& in
 void PackRow1(const ColorQuad* row, int32_t width, PaletteIndexCache& indices, uint8_t* out) {
     // A pixel of the first palette colour is index 0 and, failing that, one of
     // the second is index 1: whole bytes of such pixels need no lookup.
-    const uint32_t first = Rgb(indices.Colour(0));
-    const uint32_t second = Rgb(indices.Colour(1));
+    const uint32_t first = PaletteIndexCache::Key(indices.Colour(0));
+    const uint32_t second = PaletteIndexCache::Key(indices.Colour(1));
     int32_t x = 0;
     for (; x + 8 <= width; x += 8) {
         uint32_t byte = 0;
         uint32_t other = 0;
         for (int32_t i = 0; i < 8; ++i) {
-            const uint32_t rgb = Rgb(row[x + i]);
+            const uint32_t rgb = PaletteIndexCache::Key(row[x + i]);
             byte |= uint32_t{rgb != first} << (7 - i);
             other |= uint32_t{rgb != first && rgb != second};
         }
@@ -85,7 +93,11 @@ void PackRow16(const ColorQuad* row, int32_t width, uint8_t* out) {
 }
 
 void PackRow24(const ColorQuad* row, int32_t width, uint8_t* out) {
-    for (int32_t x = 0; x < width; ++x, out += 3) {
+    // Four bytes at a time; each pixel's fourth byte is overwritten by the
+    // next pixel, and the last pixel goes byte by byte.
+    int32_t x = 0;
+    for (; x + 1 < width; ++x, out += 3) std::memcpy(out, &row[x], 4);
+    if (x < width) {
         out[0] = row[x].blue;
         out[1] = row[x].green;
         out[2] = row[x].red;
