@@ -515,6 +515,78 @@ const LoadCase TruncationCases[] = {
 INSTANTIATE_TEST_SUITE_P(Truncation, Load, testing::ValuesIn(TruncationCases), NameOf<LoadCase>);
 
 // ---------------------------------------------------------------------------
+// Rows wider than the reader decodes at once are taken in pieces. Each piece
+// must land in its own columns, and a cut 16-bit row must go on repeating the
+// last word read into the pieces after it.
+
+constexpr int32_t WideRowWidth = (int32_t{1} << 19) + 13;  // past one piece, and not a multiple of 8 pixels
+
+struct WideCase {
+    const char* name;
+    uint16_t depth;
+    int32_t height;
+    size_t rowBytesKept;  // bytes of rows left in the file
+};
+
+void PrintTo(const WideCase& c, std::ostream* out) { *out << c.name; }
+
+class WideRows : public testing::TestWithParam<WideCase> {};
+
+// Pixel x of a file row, as the loader must give it.
+ColorQuad WidePixel(uint16_t depth, const uint8_t* row, int32_t x) {
+    if (depth <= 8) {
+        const int64_t bit = int64_t{x} * depth;
+        return P(row[bit / 8] >> (8 - depth - bit % 8) & ((1 << depth) - 1));
+    }
+    const uint8_t* p = row + size_t(x) * depth / 8;
+    if (depth == 24) return Rgb(p[2], p[1], p[0]);
+    return ColorQuad{p[0], p[1], p[2], p[3]};
+}
+
+ColorQuad Word555(uint16_t word) { return Rgb((word >> 10 & 31) * 8, (word >> 5 & 31) * 8, (word & 31) * 8); }
+
+TEST_P(WideRows, EveryPieceLandsInItsOwnColumns) {
+    const WideCase& c = GetParam();
+    const size_t rowSize = (size_t{c.depth} * WideRowWidth + 31) / 32 * 4;
+    std::vector<uint8_t> rows(rowSize * size_t(c.height));
+    for (size_t k = 0; k < rows.size(); ++k) rows[k] = uint8_t(k * 37 + k / 251);
+    BmpBuilder builder = c.depth <= 8 ? Paletted(c.depth, 1 << c.depth) : BmpBuilder().BitCount(c.depth);
+    const size_t headers = 54 + (c.depth <= 8 ? size_t{4} << c.depth : 0);
+    const std::vector<uint8_t> file =
+        builder.Size(WideRowWidth, c.height).Rows(rows).TruncateTo(headers + c.rowBytesKept).Build();
+    BMPImage image;
+    ASSERT_TRUE(LoadBytes(image, file)) << Message(image.LastReadError());
+    ASSERT_EQ(image.Width(), WideRowWidth);
+    uint16_t word = 0;
+    for (int32_t r = 0; r < c.height; ++r) {
+        const int32_t y = c.height - 1 - r;
+        for (int32_t x = 0; x < WideRowWidth; ++x) {
+            const size_t at = size_t(r) * rowSize + size_t(x) * c.depth / 8;
+            ColorQuad expected;
+            if (c.depth == 16) {
+                if (at + 2 <= c.rowBytesKept) word = uint16_t(rows[at] | rows[at + 1] << 8);
+                expected = Word555(word);
+            } else {
+                expected = WidePixel(c.depth, rows.data() + size_t(r) * rowSize, x);
+            }
+            ASSERT_EQ(image.PixelAt(x, y), expected) << "pixel (" << x << ", " << y << ")";
+        }
+    }
+}
+
+constexpr size_t AllRows = SIZE_MAX / 2;
+constexpr size_t WideRow16 = (2 * size_t{WideRowWidth} + 3) / 4 * 4;
+
+INSTANTIATE_TEST_SUITE_P(
+    Reader, WideRows,
+    testing::Values(WideCase{"OneBit", 1, 2, AllRows}, WideCase{"FourBits", 4, 2, AllRows},
+                    WideCase{"EightBits", 8, 1, AllRows}, WideCase{"TwentyFourBits", 24, 1, AllRows},
+                    WideCase{"ThirtyTwoBits", 32, 1, AllRows}, WideCase{"SixteenBits", 16, 2, AllRows},
+                    WideCase{"SixteenBitsCutInTheFirstPiece", 16, 2, 1001},
+                    WideCase{"SixteenBitsCutInTheSecondPiece", 16, 2, WideRow16 + 2 * (size_t{1} << 19) + 5}),
+    [](const testing::TestParamInfo<WideCase>& param) { return std::string(param.param.name); });
+
+// ---------------------------------------------------------------------------
 // The public row decoders.
 
 using Decoder = bool (BMPImage::*)(const uint8_t*, int32_t, int32_t);

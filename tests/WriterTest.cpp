@@ -264,7 +264,11 @@ TEST_P(WriterBlocks, EveryRowMatchesItsEncoder) {
 
 INSTANTIATE_TEST_SUITE_P(Sizes, WriterBlocks,
                          ::testing::Values(BlockCase{24, 7, 150}, BlockCase{32, 5000, 60}, BlockCase{8, 33, 130},
-                                           BlockCase{4, 3, 129}, BlockCase{1, 9, 200}, BlockCase{24, 140000, 3}),
+                                           BlockCase{4, 3, 129}, BlockCase{1, 9, 200}, BlockCase{24, 140000, 3},
+                                           // rows wider than one piece of the writer
+                                           BlockCase{1, (1 << 19) + 9, 2}, BlockCase{4, (1 << 19) + 3, 2},
+                                           BlockCase{8, (1 << 19) + 20, 1}, BlockCase{24, (1 << 19) + 1, 1},
+                                           BlockCase{32, (1 << 19) + 7, 1}),
                          DepthAndSize<BlockCase>);
 
 // ---------------------------------------------------------------------------
@@ -492,17 +496,12 @@ TEST_P(CachedPaletteSearch, CacheAnswersAsTheSearchDoes) {
     }
 }
 
-TEST_P(CachedPaletteSearch, WrittenIndicesAreTheNearestEntries) {
-    const int32_t depth = GetParam();
-    ColourSource colours(777);
-    BMPImage image = ImageWithOddPalette(depth, colours);
-    const int32_t width = 61, height = 70;
-    ASSERT_TRUE(image.SetDimensions(width, height));
-    for (int32_t y = 0; y < height; ++y)
-        for (int32_t x = 0; x < width; ++x)
-            image.PixelAt(x, y) = (x + y) % 5 == 0 ? image.PixelAt(x / 2, y / 2) : colours.Next();
+// Every index in the saved file is the nearest palette entry of its pixel.
+void ExpectNearestIndices(BMPImage& image, int32_t depth) {
     TempDir dir;
     const std::vector<uint8_t> file = SaveToBytes(image, dir);
+    const int32_t width = image.Width();
+    const int32_t height = image.Height();
     const size_t rowSize = ExpectedRowSize(depth, width);
     ASSERT_EQ(file.size(), RowsStart(file) + rowSize * size_t(height));
     for (int32_t y = 0; y < height; ++y) {
@@ -512,6 +511,45 @@ TEST_P(CachedPaletteSearch, WrittenIndicesAreTheNearestEntries) {
             const int value = row[size_t(bit / 8)] >> (8 - depth - bit % 8) & ((1 << depth) - 1);
             ASSERT_EQ(value, image.NearestPaletteIndex(image.PixelAt(x, y))) << "pixel (" << x << ", " << y << ")";
         }
+    }
+}
+
+TEST_P(CachedPaletteSearch, WrittenIndicesAreTheNearestEntries) {
+    const int32_t depth = GetParam();
+    ColourSource colours(777);
+    BMPImage image = ImageWithOddPalette(depth, colours);
+    const int32_t width = 61, height = 70;
+    ASSERT_TRUE(image.SetDimensions(width, height));
+    for (int32_t y = 0; y < height; ++y)
+        for (int32_t x = 0; x < width; ++x)
+            image.PixelAt(x, y) = (x + y) % 5 == 0 ? image.PixelAt(x / 2, y / 2) : colours.Next();
+    ExpectNearestIndices(image, depth);
+}
+
+// Rows of palette colours (with any alpha), where whole bytes need no search,
+// broken here and there by other colours; and a palette whose second entry
+// repeats the first colour, which must then be written as the first.
+TEST_P(CachedPaletteSearch, PaletteColoursAreWrittenAsTheirFirstEntry) {
+    const int32_t depth = GetParam();
+    for (bool repeated : {false, true}) {
+        ColourSource colours(4242);
+        BMPImage image = ImageWithOddPalette(depth, colours);
+        if (repeated) {
+            ColorQuad twin = image.PaletteColor(0);
+            twin.alpha = uint8_t(twin.alpha ^ 0xFF);
+            ASSERT_TRUE(image.SetPaletteColor(1, twin));
+        }
+        const int32_t width = 45, height = 6;
+        ASSERT_TRUE(image.SetDimensions(width, height));
+        for (int32_t y = 0; y < height; ++y) {
+            for (int32_t x = 0; x < width; ++x) {
+                ColorQuad pixel = image.PaletteColor((x * 5 + y * 3) % image.ColorCount());
+                pixel.alpha = uint8_t(x * 7);
+                image.PixelAt(x, y) = y == 2 && x % 13 == 4 ? colours.Next() : pixel;
+            }
+        }
+        SCOPED_TRACE(repeated ? "second entry repeats the first" : "distinct entries");
+        ExpectNearestIndices(image, depth);
     }
 }
 
