@@ -45,16 +45,16 @@ TIME = "/usr/bin/time"  # measures the command's own peak memory: a child of thi
 
 
 def run(command):
-    """Runs a command; returns (seconds, peak resident bytes)."""
+    """Runs a command; returns (seconds, peak resident bytes, user seconds, system seconds)."""
     with tempfile.NamedTemporaryFile("r") as report:
         start = time.perf_counter()
-        process = subprocess.run([TIME, "-f", "%M", "-o", report.name] + command, stdout=subprocess.DEVNULL,
+        process = subprocess.run([TIME, "-f", "%M %U %S", "-o", report.name] + command, stdout=subprocess.DEVNULL,
                                  stderr=subprocess.PIPE)
         seconds = time.perf_counter() - start
         if process.returncode != 0:
             raise RuntimeError("%s failed: %s" % (" ".join(command), process.stderr.decode(errors="replace")))
-        kilobytes = int(report.read().split()[-1])
-    return seconds, kilobytes * 1024
+        kilobytes, user, system = report.read().split()[-3:]
+    return seconds, int(kilobytes) * 1024, float(user), float(system)
 
 
 def bit_count(path):
@@ -181,16 +181,18 @@ def measure(tools, images, runs, folder, notes):
             else:
                 same = compare(reference, target)
             rows[tool.name] = {"tool": tool, "kept": kept, "depth": bit_count(target), "same": same,
-                               "seconds": [], "memory": []}
+                               "seconds": [], "memory": [], "user": [], "system": []}
             os.remove(target)
         for run_index in range(runs):
             order = list(rows.values())
             order = order[run_index % len(order):] + order[:run_index % len(order)]  # no tool always goes first
             for row in order:
                 target = os.path.join(folder, "out-" + row["tool"].name + ".bmp")
-                seconds, memory = run(row["tool"].command(source, mask, target, depth))
+                seconds, memory, user, system = run(row["tool"].command(source, mask, target, depth))
                 row["seconds"].append(seconds)
                 row["memory"].append(memory)
+                row["user"].append(user)
+                row["system"].append(system)
                 os.remove(target)
         os.remove(reference)
         os.remove(source)
@@ -202,8 +204,9 @@ def measure(tools, images, runs, folder, notes):
 def print_image(result):
     print("\n%s" % result["name"])
     for name, row in result["rows"].items():
-        print("  %-15s %7.3f s  %7.1f MB  depth %s  %s" % (name, median(row["seconds"]), max(row["memory"]) / MB,
-                                                             row["depth"], row["same"]))
+        print("  %-15s %7.3f s (user %.3f, system %.3f)  %7.1f MB  depth %s  %s" % (
+            name, median(row["seconds"]), median(row["user"]), median(row["system"]), max(row["memory"]) / MB,
+            row["depth"], row["same"]))
     sys.stdout.flush()
 
 
@@ -245,7 +248,7 @@ def batch(runs, folder, notes):
         for jobs in ((1, 2) if run_index % 2 == 0 else (2, 1)):
             target = os.path.join(folder, "batch-out-%d" % jobs)
             os.makedirs(target, exist_ok=True)
-            seconds, peak = run([CLI, "-o", target, "-j", str(jobs)] + inputs)
+            seconds, peak, _, _ = run([CLI, "-o", target, "-j", str(jobs)] + inputs)
             shutil.rmtree(target)
             if run_index > 0:  # the first round warms the cache
                 times[jobs].append(seconds)
@@ -262,14 +265,17 @@ def markdown(results, batch_result, runs, notes):
     lines.append("Whole job (load, frame, save at the same depth), median of %d interleaved runs with a warm "
                  "cache; peak memory is the largest resident size of the process. `cp` copies the file; "
                  "`baseline` is bench/StreamingBaseline.cpp, which reads a row, blackens it outside the "
-                 "circle and writes it; the general tools cut the same circle through a mask." % runs)
+                 "circle and writes it; the general tools cut the same circle through a mask. User and system "
+                 "are the process's processor times; system time includes the kernel handing over fresh, "
+                 "zeroed memory, which is what a whole image in memory costs beyond the baseline." % runs)
     lines.append("")
-    lines.append("| image | tool | time (s) | peak memory (MB) | depth written | colours |")
-    lines.append("|---|---|---:|---:|---:|---|")
+    lines.append("| image | tool | time (s) | user (s) | system (s) | peak memory (MB) | depth written | colours |")
+    lines.append("|---|---|---:|---:|---:|---:|---:|---|")
     for result in results:
         for name, row in result["rows"].items():
-            lines.append("| %s | %s | %.3f | %.1f | %s | %s |" % (
-                result["name"], name, median(row["seconds"]), max(row["memory"]) / MB, row["depth"], row["same"]))
+            lines.append("| %s | %s | %.3f | %.3f | %.3f | %.1f | %s | %s |" % (
+                result["name"], name, median(row["seconds"]), median(row["user"]), median(row["system"]),
+                max(row["memory"]) / MB, row["depth"], row["same"]))
     lines.append("")
     lines.append("| image | bmpframe / baseline (limit) | fastest tool keeping the depth | bmpframe faster by "
                  "(limit %.0fx) | bmpframe memory (limit) |" % PEER_FACTOR)
