@@ -10,7 +10,6 @@
 #include "Headers.h"
 #include "Limits.h"
 #include "ReadExact.h"
-#include "RowCodec.h"
 #include "RowSize.h"
 #include "RowWindow.h"
 
@@ -91,15 +90,47 @@ ColorQuad Decode16(uint16_t word, const Masks& m) {
 
 uint16_t Word16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8); }
 
-// Pixels x0 .. x0 + count - 1 of one file row at a depth other than 16.
-void UnpackPixels(int32_t depth, const uint8_t* in, int32_t x0, int32_t count, const ColorQuad* table,
-                  ColorQuad* pixels) {
+// Column by column, straight from the file rows: each column receives a run
+// of `count` pixels, and everything a pixel's position decides (its byte and
+// bit) is worked out once for the whole run.
+template <typename Decode>
+void DecodeInto(ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count, const uint8_t* rows,
+                int64_t rowSize, Decode decode) {
+    for (int32_t x = 0; x < width; ++x) {
+        ColorQuad* column = columns[x] + yBottom;
+        const uint8_t* row = rows;
+        for (int32_t i = 0; i < count; ++i, row += rowSize) column[-i] = decode(row, x);
+    }
+}
+
+void DecodeColumns(int32_t depth, ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count,
+                   const uint8_t* rows, int64_t rowSize, const ColorQuad* table) {
     switch (depth) {
-    case 1: UnpackRow1(in + x0 / 8, count, table, pixels); break;  // pieces start on whole bytes
-    case 4: UnpackRow4(in + x0 / 2, count, table, pixels); break;
-    case 8: UnpackRow8(in + x0, count, table, pixels); break;
-    case 24: UnpackRow24(in + 3 * size_t(x0), count, pixels); break;
-    default: UnpackRow32(in + 4 * size_t(x0), count, pixels); break;
+    case 1:
+        DecodeInto(columns, width, yBottom, count, rows, rowSize,
+                   [table](const uint8_t* row, int32_t x) { return table[row[x >> 3] >> (7 - (x & 7)) & 1]; });
+        break;
+    case 4:
+        DecodeInto(columns, width, yBottom, count, rows, rowSize, [table](const uint8_t* row, int32_t x) {
+            return table[row[x >> 1] >> (x & 1 ? 0 : 4) & 0x0F];
+        });
+        break;
+    case 8:
+        DecodeInto(columns, width, yBottom, count, rows, rowSize,
+                   [table](const uint8_t* row, int32_t x) { return table[row[x]]; });
+        break;
+    case 24:
+        DecodeInto(columns, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
+            const uint8_t* p = row + 3 * size_t(x);
+            return ColorQuad{p[0], p[1], p[2], 0};  // 24-bit pixels have alpha 0
+        });
+        break;
+    default:
+        DecodeInto(columns, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
+            const uint8_t* p = row + 4 * size_t(x);
+            return ColorQuad{p[0], p[1], p[2], p[3]};
+        });
+        break;
     }
 }
 
@@ -224,12 +255,15 @@ ReadError BMPImage::Load(const char* path) {
     const RowWindow window = WindowFor(width);
     const int64_t rowSize = RowSize(depth, width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * window.rows)]);
-    // Zeroed once: 24-bit pixels never set alpha, which must read 0.
-    std::unique_ptr<ColorQuad[]> pixelRows(new (std::nothrow) ColorQuad[size_t(window.span) * size_t(window.rows)]());
-    // A 16-bit pixel's colour depends only on its word: decode each word once.
+    // At 16 bits each word is decoded once, into a table, and rows the file
+    // cuts short are replayed word by word through a window of pixels.
     std::unique_ptr<ColorQuad[]> wordColours;
-    if (depth == 16) wordColours.reset(new (std::nothrow) ColorQuad[65536]);
-    if (!io || !pixelRows || (depth == 16 && !wordColours)) {
+    std::unique_ptr<ColorQuad[]> pixelRows;
+    if (depth == 16) {
+        wordColours.reset(new (std::nothrow) ColorQuad[65536]);
+        pixelRows.reset(new (std::nothrow) ColorQuad[size_t(window.span) * size_t(window.rows)]);
+    }
+    if (!io || (depth == 16 && (!wordColours || !pixelRows))) {
         Reset();
         return ReadError::OutOfMemory;
     }
@@ -243,18 +277,21 @@ ReadError BMPImage::Load(const char* path) {
     while (y >= 0) {
         const int32_t rows = std::min(window.rows, y + 1);
         const size_t got = input.Read(io.get(), size_t(rowSize) * size_t(rows));
-        // At 16 bits every row is kept, cut or not; otherwise a short row ends the image.
-        const int32_t decoded = depth == 16 ? rows : int32_t(got / size_t(rowSize));
-        for (int32_t x0 = 0; x0 < width; x0 += window.span) {
-            const int32_t span = std::min(window.span, width - x0);
-            if (depth == 16) {
+        int32_t decoded = rows;
+        if (depth != 16) {
+            decoded = int32_t(got / size_t(rowSize));  // a short row ends the image
+            DecodeColumns(depth, columns.get(), width, y, decoded, io.get(), rowSize, table.data());
+        } else if (got == size_t(rowSize) * size_t(rows)) {
+            const ColorQuad* colours = wordColours.get();
+            DecodeInto(columns.get(), width, y, rows, io.get(), rowSize,
+                       [colours](const uint8_t* row, int32_t x) { return colours[Word16(row + 2 * size_t(x))]; });
+            word = Word16(io.get() + size_t(rows - 1) * size_t(rowSize) + 2 * size_t(width - 1));
+        } else {
+            for (int32_t x0 = 0; x0 < width; x0 += window.span) {
+                const int32_t span = std::min(window.span, width - x0);
                 word = UnpackWords(io.get(), got, rowSize, rows, x0, span, wordColours.get(), word, pixelRows.get());
-            } else {
-                for (int32_t i = 0; i < decoded; ++i)
-                    UnpackPixels(depth, io.get() + size_t(i) * size_t(rowSize), x0, span, table.data(),
-                                 pixelRows.get() + size_t(i) * size_t(span));
+                StoreRows(columns.get(), x0, span, y, rows, pixelRows.get());
             }
-            StoreRows(columns.get(), x0, span, y, decoded, pixelRows.get());
         }
         y -= decoded;
         if (decoded < rows) break;

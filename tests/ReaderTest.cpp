@@ -515,9 +515,9 @@ const LoadCase TruncationCases[] = {
 INSTANTIATE_TEST_SUITE_P(Truncation, Load, testing::ValuesIn(TruncationCases), NameOf<LoadCase>);
 
 // ---------------------------------------------------------------------------
-// Rows wider than the reader decodes at once are taken in pieces. Each piece
-// must land in its own columns, and a cut 16-bit row must go on repeating the
-// last word read into the pieces after it.
+// Rows of over half a million pixels: every pixel must land in its own
+// column, and a 16-bit row cut short, which is replayed in pieces, must go on
+// repeating the last word read into the pieces after it.
 
 constexpr int32_t WideRowWidth = (int32_t{1} << 19) + 13;  // past one piece, and not a multiple of 8 pixels
 
