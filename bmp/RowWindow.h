@@ -6,12 +6,10 @@
 
 #include "ColorQuad.h"
 
-// File rows run across the columns the pixels are stored in. The writer
-// gathers a block of rows from the columns into a small row-major window,
-// where the row encoders run over long runs of pixels (1- and 4-bit pixels
-// share bytes, and the palette search likes neighbours together). A window
-// holds `count` rows of `span` pixels: row i is image row yBottom - i, from
-// column x0 on.
+// File rows run across the columns the pixels are stored in. At some depths
+// a block of rows moves between the columns and a small row-major window,
+// where the row codecs run over long runs of pixels. A window holds `count`
+// rows of `span` pixels: row i is image row yBottom - i, from column x0 on.
 struct RowWindow {
     int32_t rows = 1;  // rows per window
     int32_t span = 1;  // pixels per window row
