@@ -54,21 +54,20 @@ uint8_t* PutInfoHeader(uint8_t* out, const InfoHeader& info) {
     return PutU32(out, info.biClrImportant);
 }
 
-// At 1, 4 and 16 bits rows are gathered into a window first and encoded
-// whole: pixels share bytes at 1 and 4 bits, and at 16 bits the two-byte
-// stores ran slower tile by tile. Pixels x0 .. x0 + count - 1 of one file
+// At 1 and 16 bits rows are gathered into a window first and encoded whole:
+// eight pixels share a byte at 1 bit, and at 16 bits the two-byte stores
+// ran slower tile by tile. Pixels x0 .. x0 + count - 1 of one file
 // row; the row's padding is left alone.
 void PackPixels(int32_t depth, const ColorQuad* pixels, int32_t x0, int32_t count, PaletteIndexCache& indices,
                 uint8_t* out) {
     switch (depth) {
     case 1: PackRow1(pixels, count, indices, out + x0 / 8); break;  // pieces start on whole bytes
-    case 4: PackRow4(pixels, count, indices, out + x0 / 2); break;
     default: PackRow16(pixels, count, out + 2 * size_t(x0)); break;
     }
 }
 
-// At 8, 24 and 32 bits each pixel has bytes of its own, and sixteen columns
-// at a time go straight into the file rows: each row of such a tile is a
+// At 4, 8, 24 and 32 bits sixteen columns at a time go straight into the
+// file rows: each row of such a tile is a
 // short contiguous run, and the column reads stay within a few cache lines.
 template <int32_t Bytes, typename Encode>
 void EncodeFrom(const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom, int32_t count,
@@ -84,9 +83,28 @@ void EncodeFrom(const ColorQuad* const* columns, int32_t x0, int32_t span, int32
     }
 }
 
+// Two 4-bit pixels a byte, the left one in the high nibble; x0 is even.
+void EncodeNibbleTiles(const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom, int32_t count,
+                       PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
+    constexpr int32_t Tile = 16;
+    const ColorQuad* column[Tile];
+    for (int32_t k0 = x0; k0 < x0 + span; k0 += Tile) {
+        const int32_t n = std::min(Tile, x0 + span - k0);
+        for (int32_t k = 0; k < n; ++k) column[k] = columns[k0 + k] + yBottom;
+        uint8_t* row = rows + size_t(k0) / 2;
+        for (int32_t i = 0; i < count; ++i, row += rowSize) {
+            int32_t k = 0;
+            for (; k + 2 <= n; k += 2)
+                row[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4 | indices.IndexOf(column[k + 1][-i]));
+            if (k < n) row[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4);
+        }
+    }
+}
+
 void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom,
                  int32_t count, PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
     switch (depth) {
+    case 4: EncodeNibbleTiles(columns, x0, span, yBottom, count, indices, rows, rowSize); break;
     case 8:
         EncodeFrom<1>(columns, x0, span, yBottom, count, rows, rowSize,
                       [&indices](ColorQuad c, uint8_t* out) { *out = indices.IndexOf(c); });
@@ -132,7 +150,7 @@ WriteError BMPImage::Save(const char* path) {
     // Everything that can fail for want of memory is had before the file exists.
     const RowWindow window = WindowFor(width);
     std::unique_ptr<uint8_t[]> io(new (std::nothrow) uint8_t[size_t(rowSize * window.rows)]());
-    const bool tiles = depth == 8 || depth == 24 || depth == 32;
+    const bool tiles = depth == 4 || depth == 8 || depth == 24 || depth == 32;
     std::unique_ptr<ColorQuad[]> pixelRows;
     if (!tiles) pixelRows.reset(new (std::nothrow) ColorQuad[size_t(window.span) * size_t(window.rows)]);
     std::unique_ptr<ColorQuad[]> standardPalette;
