@@ -94,9 +94,9 @@ uint16_t Word16(const uint8_t* bytes) { return uint16_t(bytes[0] | bytes[1] << 8
 // of `count` pixels, and everything a pixel's position decides (its byte and
 // bit) is worked out once for the whole run.
 template <typename Decode>
-void DecodeInto(ColorQuad* const* columns, int32_t width, int32_t yBottom, int32_t count, const uint8_t* rows,
-                int64_t rowSize, Decode decode) {
-    for (int32_t x = 0; x < width; ++x) {
+void DecodeInto(ColorQuad* const* columns, int32_t xBegin, int32_t xEnd, int32_t yBottom, int32_t count,
+                const uint8_t* rows, int64_t rowSize, Decode decode) {
+    for (int32_t x = xBegin; x < xEnd; ++x) {
         ColorQuad* column = columns[x] + yBottom;
         const uint8_t* row = rows;
         for (int32_t i = 0; i < count; ++i, row += rowSize) column[-i] = decode(row, x);
@@ -107,26 +107,36 @@ void DecodeColumns(int32_t depth, ColorQuad* const* columns, int32_t width, int3
                    const uint8_t* rows, int64_t rowSize, const ColorQuad* table) {
     switch (depth) {
     case 1:
-        DecodeInto(columns, width, yBottom, count, rows, rowSize,
+        DecodeInto(columns, 0, width, yBottom, count, rows, rowSize,
                    [table](const uint8_t* row, int32_t x) { return table[row[x >> 3] >> (7 - (x & 7)) & 1]; });
         break;
     case 4:
-        DecodeInto(columns, width, yBottom, count, rows, rowSize, [table](const uint8_t* row, int32_t x) {
+        DecodeInto(columns, 0, width, yBottom, count, rows, rowSize, [table](const uint8_t* row, int32_t x) {
             return table[row[x >> 1] >> (x & 1 ? 0 : 4) & 0x0F];
         });
         break;
     case 8:
-        DecodeInto(columns, width, yBottom, count, rows, rowSize,
+        DecodeInto(columns, 0, width, yBottom, count, rows, rowSize,
                    [table](const uint8_t* row, int32_t x) { return table[row[x]]; });
         break;
     case 24:
-        DecodeInto(columns, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
+        // One four-byte load a pixel, masked; the last column goes byte by
+        // byte, so that nothing past a row is read. 24-bit pixels have alpha 0.
+        DecodeInto(columns, 0, width - 1, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
+            uint32_t word = 0;
+            std::memcpy(&word, row + 3 * size_t(x), sizeof word);
+            word &= ColourMask();
+            ColorQuad pixel;
+            std::memcpy(&pixel, &word, sizeof pixel);
+            return pixel;
+        });
+        DecodeInto(columns, width - 1, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
             const uint8_t* p = row + 3 * size_t(x);
-            return ColorQuad{p[0], p[1], p[2], 0};  // 24-bit pixels have alpha 0
+            return ColorQuad{p[0], p[1], p[2], 0};
         });
         break;
     default:
-        DecodeInto(columns, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
+        DecodeInto(columns, 0, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
             const uint8_t* p = row + 4 * size_t(x);
             return ColorQuad{p[0], p[1], p[2], p[3]};
         });
@@ -283,7 +293,7 @@ ReadError BMPImage::Load(const char* path) {
             DecodeColumns(depth, columns.get(), width, y, decoded, io.get(), rowSize, table.data());
         } else if (got == size_t(rowSize) * size_t(rows)) {
             const ColorQuad* colours = wordColours.get();
-            DecodeInto(columns.get(), width, y, rows, io.get(), rowSize,
+            DecodeInto(columns.get(), 0, width, y, rows, io.get(), rowSize,
                        [colours](const uint8_t* row, int32_t x) { return colours[Word16(row + 2 * size_t(x))]; });
             word = Word16(io.get() + size_t(rows - 1) * size_t(rowSize) + 2 * size_t(width - 1));
         } else {

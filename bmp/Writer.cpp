@@ -101,21 +101,31 @@ void EncodeNibbleTiles(const ColorQuad* const* columns, int32_t x0, int32_t span
     }
 }
 
-void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom,
-                 int32_t count, PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
+void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int32_t span, bool rightEdge,
+                 int32_t yBottom, int32_t count, PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
     switch (depth) {
     case 4: EncodeNibbleTiles(columns, x0, span, yBottom, count, indices, rows, rowSize); break;
     case 8:
         EncodeFrom<1>(columns, x0, span, yBottom, count, rows, rowSize,
                       [&indices](ColorQuad c, uint8_t* out) { *out = indices.IndexOf(c); });
         break;
-    case 24:
-        EncodeFrom<3>(columns, x0, span, yBottom, count, rows, rowSize, [](ColorQuad c, uint8_t* out) {
-            out[0] = c.blue;
-            out[1] = c.green;
-            out[2] = c.red;
-        });
+    case 24: {
+        // Four bytes a pixel, left to right: each pixel's fourth byte is
+        // overwritten by the next pixel. The image's last column, whose
+        // fourth byte would land in the padding or the next row, goes last
+        // and byte by byte.
+        const int32_t whole = rightEdge ? span - 1 : span;
+        EncodeFrom<3>(columns, x0, whole, yBottom, count, rows, rowSize,
+                      [](ColorQuad c, uint8_t* out) { std::memcpy(out, &c, sizeof c); });
+        if (rightEdge) {
+            EncodeFrom<3>(columns, x0 + whole, 1, yBottom, count, rows, rowSize, [](ColorQuad c, uint8_t* out) {
+                out[0] = c.blue;
+                out[1] = c.green;
+                out[2] = c.red;
+            });
+        }
         break;
+    }
     default:
         EncodeFrom<4>(columns, x0, span, yBottom, count, rows, rowSize, [](ColorQuad c, uint8_t* out) {
             std::memcpy(out, &c, sizeof c);
@@ -199,7 +209,7 @@ WriteError BMPImage::Save(const char* path) {
         for (int32_t x0 = 0; x0 < width; x0 += window.span) {
             const int32_t span = std::min(window.span, width - x0);
             if (tiles) {
-                EncodeTiles(depth, columns.get(), x0, span, y, rows, indices, io.get(), rowSize);
+                EncodeTiles(depth, columns.get(), x0, span, x0 + span == width, y, rows, indices, io.get(), rowSize);
             } else {
                 LoadRows(columns.get(), x0, span, y, rows, pixelRows.get());
                 for (int32_t i = 0; i < rows; ++i)
