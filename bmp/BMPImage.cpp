@@ -1,7 +1,6 @@
 #include "BMPImage.h"
 
 #include <algorithm>
-#include <cstring>
 #include <new>
 #include <utility>
 

@@ -10,6 +10,7 @@
 #include "Headers.h"
 #include "Limits.h"
 #include "ReadExact.h"
+#include "RowCodec.h"
 #include "RowSize.h"
 #include "RowWindow.h"
 
@@ -122,18 +123,10 @@ void DecodeColumns(int32_t depth, ColorQuad* const* columns, int32_t width, int3
     case 24:
         // One four-byte load a pixel, masked; the last column goes byte by
         // byte, so that nothing past a row is read. 24-bit pixels have alpha 0.
-        DecodeInto(columns, 0, width - 1, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
-            uint32_t word = 0;
-            std::memcpy(&word, row + 3 * size_t(x), sizeof word);
-            word &= ColourMask();
-            ColorQuad pixel;
-            std::memcpy(&pixel, &word, sizeof pixel);
-            return pixel;
-        });
-        DecodeInto(columns, width - 1, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {
-            const uint8_t* p = row + 3 * size_t(x);
-            return ColorQuad{p[0], p[1], p[2], 0};
-        });
+        DecodeInto(columns, 0, width - 1, yBottom, count, rows, rowSize,
+                   [](const uint8_t* row, int32_t x) { return LoadPixel24Word(row + 3 * size_t(x)); });
+        DecodeInto(columns, width - 1, width, yBottom, count, rows, rowSize,
+                   [](const uint8_t* row, int32_t x) { return LoadPixel24(row + 3 * size_t(x)); });
         break;
     default:
         DecodeInto(columns, 0, width, yBottom, count, rows, rowSize, [](const uint8_t* row, int32_t x) {

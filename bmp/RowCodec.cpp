@@ -24,22 +24,11 @@ void UnpackRow8(const uint8_t* in, int32_t width, const ColorQuad* palette, Colo
 }
 
 void UnpackRow24(const uint8_t* in, int32_t width, ColorQuad* row) {
-    // Four bytes at a time: the file's three colour bytes, and the alpha the
-    // pixel had. The last pixel goes byte by byte, so no byte past the row is read.
-    const uint32_t colour = ColourMask();
-    int32_t x = 0;
-    for (; x + 1 < width; ++x, in += 3) {
-        uint32_t bytes = 0;
-        uint32_t pixel = 0;
-        std::memcpy(&bytes, in, 4);
-        std::memcpy(&pixel, &row[x], 4);
-        pixel = (bytes & colour) | (pixel & ~colour);
-        std::memcpy(&row[x], &pixel, 4);
-    }
-    if (x < width) {
-        row[x].blue = in[0];
-        row[x].green = in[1];
-        row[x].red = in[2];
+    // Four bytes at a time; the last pixel alone, so no byte past the row is read.
+    for (int32_t x = 0; x < width; ++x, in += 3) {
+        ColorQuad pixel = x + 1 < width ? LoadPixel24Word(in) : LoadPixel24(in);
+        pixel.alpha = row[x].alpha;
+        row[x] = pixel;
     }
 }
 
@@ -93,15 +82,11 @@ void PackRow16(const ColorQuad* row, int32_t width, uint8_t* out) {
 }
 
 void PackRow24(const ColorQuad* row, int32_t width, uint8_t* out) {
-    // Four bytes at a time; each pixel's fourth byte is overwritten by the
-    // next pixel, and the last pixel goes byte by byte.
+    // Four bytes at a time, left to right; the last pixel alone, so nothing
+    // past the row is written.
     int32_t x = 0;
-    for (; x + 1 < width; ++x, out += 3) std::memcpy(out, &row[x], 4);
-    if (x < width) {
-        out[0] = row[x].blue;
-        out[1] = row[x].green;
-        out[2] = row[x].red;
-    }
+    for (; x + 1 < width; ++x, out += 3) StorePixel24Word(row[x], out);
+    if (x < width) StorePixel24(row[x], out);
 }
 
 void PackRow32(const ColorQuad* row, int32_t width, uint8_t* out) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "ColorQuad.h"
 #include "PaletteIndexCache.h"
@@ -23,6 +24,29 @@ void PackRow8(const ColorQuad* row, int32_t width, PaletteIndexCache& indices, u
 void PackRow16(const ColorQuad* row, int32_t width, uint8_t* out);
 void PackRow24(const ColorQuad* row, int32_t width, uint8_t* out);
 void PackRow32(const ColorQuad* row, int32_t width, uint8_t* out);
+
+// One 24-bit pixel: blue, green, red on disk, alpha 0 in memory. The word
+// forms move four bytes: the read masks the fourth away, and the write leaves
+// it for the next pixel to overwrite, so both need a fourth byte inside the
+// buffer that is not the pixel's.
+inline ColorQuad LoadPixel24(const uint8_t* in) { return ColorQuad{in[0], in[1], in[2], 0}; }
+
+inline void StorePixel24(ColorQuad pixel, uint8_t* out) {
+    out[0] = pixel.blue;
+    out[1] = pixel.green;
+    out[2] = pixel.red;
+}
+
+inline ColorQuad LoadPixel24Word(const uint8_t* in) {
+    uint32_t word = 0;
+    std::memcpy(&word, in, sizeof word);
+    word &= ColourMask();
+    ColorQuad pixel;
+    std::memcpy(&pixel, &word, sizeof pixel);
+    return pixel;
+}
+
+inline void StorePixel24Word(ColorQuad pixel, uint8_t* out) { std::memcpy(out, &pixel, sizeof pixel); }
 
 // Pixel bytes of one row, without the trailing bytes.
 int64_t PixelBytes(int32_t bitDepth, int32_t width);

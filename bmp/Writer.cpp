@@ -67,47 +67,42 @@ void PackPixels(int32_t depth, const ColorQuad* pixels, int32_t x0, int32_t coun
 }
 
 // At 4, 8, 24 and 32 bits sixteen columns at a time go straight into the
-// file rows: each row of such a tile is a
-// short contiguous run, and the column reads stay within a few cache lines.
-template <int32_t Bytes, typename Encode>
-void EncodeFrom(const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom, int32_t count,
-                uint8_t* rows, int64_t rowSize, Encode encode) {
+// file rows: each row of such a tile is a short contiguous run, and the
+// column reads stay within a few cache lines. encode(column, n, i, out)
+// stores row yBottom - i of the tile's n columns from out on; tiles start
+// on whole bytes.
+template <typename Encode>
+void EncodeTilesWith(const ColorQuad* const* columns, int32_t depth, int32_t x0, int32_t span, int32_t yBottom,
+                     int32_t count, uint8_t* rows, int64_t rowSize, Encode encode) {
     constexpr int32_t Tile = 16;
     const ColorQuad* column[Tile];
     for (int32_t k0 = x0; k0 < x0 + span; k0 += Tile) {
         const int32_t n = std::min(Tile, x0 + span - k0);
         for (int32_t k = 0; k < n; ++k) column[k] = columns[k0 + k] + yBottom;
-        uint8_t* row = rows + size_t(k0) * Bytes;
-        for (int32_t i = 0; i < count; ++i, row += rowSize)
-            for (int32_t k = 0; k < n; ++k) encode(column[k][-i], row + size_t(k) * Bytes);
-    }
-}
-
-// Two 4-bit pixels a byte, the left one in the high nibble; x0 is even.
-void EncodeNibbleTiles(const ColorQuad* const* columns, int32_t x0, int32_t span, int32_t yBottom, int32_t count,
-                       PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
-    constexpr int32_t Tile = 16;
-    const ColorQuad* column[Tile];
-    for (int32_t k0 = x0; k0 < x0 + span; k0 += Tile) {
-        const int32_t n = std::min(Tile, x0 + span - k0);
-        for (int32_t k = 0; k < n; ++k) column[k] = columns[k0 + k] + yBottom;
-        uint8_t* row = rows + size_t(k0) / 2;
-        for (int32_t i = 0; i < count; ++i, row += rowSize) {
-            int32_t k = 0;
-            for (; k + 2 <= n; k += 2)
-                row[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4 | indices.IndexOf(column[k + 1][-i]));
-            if (k < n) row[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4);
-        }
+        uint8_t* row = rows + size_t(k0) * size_t(depth) / 8;
+        for (int32_t i = 0; i < count; ++i, row += rowSize) encode(column, n, i, row);
     }
 }
 
 void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int32_t span, bool rightEdge,
                  int32_t yBottom, int32_t count, PaletteIndexCache& indices, uint8_t* rows, int64_t rowSize) {
+    using Columns = const ColorQuad* const*;
     switch (depth) {
-    case 4: EncodeNibbleTiles(columns, x0, span, yBottom, count, indices, rows, rowSize); break;
+    case 4:  // two pixels a byte, the left one in the high nibble
+        EncodeTilesWith(columns, depth, x0, span, yBottom, count, rows, rowSize,
+                        [&indices](Columns column, int32_t n, int32_t i, uint8_t* out) {
+                            int32_t k = 0;
+                            for (; k + 2 <= n; k += 2)
+                                out[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4 |
+                                                     indices.IndexOf(column[k + 1][-i]));
+                            if (k < n) out[k / 2] = uint8_t(indices.IndexOf(column[k][-i]) << 4);
+                        });
+        break;
     case 8:
-        EncodeFrom<1>(columns, x0, span, yBottom, count, rows, rowSize,
-                      [&indices](ColorQuad c, uint8_t* out) { *out = indices.IndexOf(c); });
+        EncodeTilesWith(columns, depth, x0, span, yBottom, count, rows, rowSize,
+                        [&indices](Columns column, int32_t n, int32_t i, uint8_t* out) {
+                            for (int32_t k = 0; k < n; ++k) out[k] = indices.IndexOf(column[k][-i]);
+                        });
         break;
     case 24: {
         // Four bytes a pixel, left to right: each pixel's fourth byte is
@@ -115,21 +110,21 @@ void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int
         // fourth byte would land in the padding or the next row, goes last
         // and byte by byte.
         const int32_t whole = rightEdge ? span - 1 : span;
-        EncodeFrom<3>(columns, x0, whole, yBottom, count, rows, rowSize,
-                      [](ColorQuad c, uint8_t* out) { std::memcpy(out, &c, sizeof c); });
+        EncodeTilesWith(columns, depth, x0, whole, yBottom, count, rows, rowSize,
+                        [](Columns column, int32_t n, int32_t i, uint8_t* out) {
+                            for (int32_t k = 0; k < n; ++k) StorePixel24Word(column[k][-i], out + 3 * size_t(k));
+                        });
         if (rightEdge) {
-            EncodeFrom<3>(columns, x0 + whole, 1, yBottom, count, rows, rowSize, [](ColorQuad c, uint8_t* out) {
-                out[0] = c.blue;
-                out[1] = c.green;
-                out[2] = c.red;
-            });
+            EncodeTilesWith(columns, depth, x0 + whole, 1, yBottom, count, rows, rowSize,
+                            [](Columns column, int32_t, int32_t i, uint8_t* out) { StorePixel24(column[0][-i], out); });
         }
         break;
     }
     default:
-        EncodeFrom<4>(columns, x0, span, yBottom, count, rows, rowSize, [](ColorQuad c, uint8_t* out) {
-            std::memcpy(out, &c, sizeof c);
-        });
+        EncodeTilesWith(columns, depth, x0, span, yBottom, count, rows, rowSize,
+                        [](Columns column, int32_t n, int32_t i, uint8_t* out) {
+                            for (int32_t k = 0; k < n; ++k) std::memcpy(out + 4 * size_t(k), &column[k][-i], 4);
+                        });
         break;
     }
 }
