@@ -116,7 +116,9 @@ void EncodeTiles(int32_t depth, const ColorQuad* const* columns, int32_t x0, int
                         });
         if (rightEdge) {
             EncodeTilesWith(columns, depth, x0 + whole, 1, yBottom, count, rows, rowSize,
-                            [](Columns column, int32_t, int32_t i, uint8_t* out) { StorePixel24(column[0][-i], out); });
+                            [](Columns column, int32_t n, int32_t i, uint8_t* out) {
+                                for (int32_t k = 0; k < n; ++k) StorePixel24(column[k][-i], out + 3 * size_t(k));
+                            });
         }
         break;
     }
